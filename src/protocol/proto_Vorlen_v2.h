@@ -1,0 +1,137 @@
+#pragma once
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+
+#include "Crc16.h"
+#include "FrameAssembler.h"
+#include "Records.h"
+
+// Board status from the getInfo reply.
+struct DevInfo {
+    uint8_t progMode = 0;   // tens: family (0 lab, 1 photocolorimeter); units: 0 bootloader, 1 main
+    uint8_t flags = 0;      // bit 0 firmware configuration valid, bit 1 hardware configuration valid
+    uint8_t freePages = 0;
+    uint8_t bleBridge = 0;
+    uint8_t devType = 0;    // 0 not set, 1..4 laboratory, 100 photocolorimeter
+    uint8_t errorCode = 0;
+    uint8_t blVersion = 0;  // major in the high nibble, minor in the low nibble
+};
+
+// The board's request/reply protocol: framing, one transaction at a time with
+// time-out and three transmissions, the mode gate, reply decoding into
+// records, and the firmware programming sequencer.
+class proto_Vorlen_v2 : public QObject
+{
+    Q_OBJECT
+public:
+    proto_Vorlen_v2();
+    ~proto_Vorlen_v2() override;
+
+    // Transactions
+    void sendCommand(uint32_t code, const uint8_t* payload, uint32_t n);
+    void repeatCommand();
+    void stopCommand();
+    void finishProgramming(const QString& text);
+    bool isCommandAvailable(uint32_t code);
+    void parseReceived(uint8_t* buf, uint32_t size);
+    void requestRawData(const uint8_t* payload, uint32_t n);
+
+    // Programming sequencer
+    void startProgramming(const uint8_t* image, uint32_t size);
+    void programmingReply(uint32_t code);
+    bool isProgramming() const { return programming; }
+
+    // Decoding handlers (payload, payload length)
+    void parseHwConfig(const uint8_t* payload, uint32_t p);
+    void parseRawData(const uint8_t* payload, uint32_t p);
+    void parseExchangeData(const uint8_t* payload, uint32_t p);
+
+    // Seam for the mode gate's message box: receives the informative text
+    // ("Команда " + phrase). The window installs a real message box; tests
+    // install a recorder. Without one, the refusal only goes to the debug output.
+    void setGatePrompt(std::function<void(const QString&)> prompt) { gatePrompt = std::move(prompt); }
+
+    // Transaction state, read-only for callers
+    uint32_t pendingCommand() const { return pendingCmd; }
+    uint32_t attemptsRemaining() const { return attemptsLeft; }
+    const uint8_t* lastFrame() const { return txFrame; }
+    uint32_t lastFrameLength() const { return txLength; }
+    bool isWaiting() const { return replyTimer.isActive(); }
+
+    // Records (read by the views after their signal; written by the views
+    // where they prepare a request: hwConfig, fwConfig, userData)
+    DevInfo devInfo;
+    uint8_t hwConfig[rec::hwcfg::kSize] = {};
+    uint8_t fwConfig[rec::fwcfg::kSize] = {};
+    // Laboratory raw packet image: only the kept slices are copied in, at
+    // their packet offsets, so views read fields at the packet's offsets.
+    uint8_t rawData[rec::raw::kPacketSize] = {};
+    uint8_t exchangeData[rec::meas::kSize] = {};
+    uint8_t pcRawData[rec::pcraw::kSize] = {};
+    uint8_t archiveStatus[rec::archive::kBlockSize] = {};
+    uint8_t userData[rec::user::kBufferSize] = {};
+    uint8_t userDataSize = 0;
+    uint8_t userDataOffset = 0;
+    uint8_t archiveData[rec::archive::kMaxRecords * rec::archive::kRecordSize] = {};
+    uint8_t stat[rec::stat::kSize] = {};
+    uint8_t pageBuf[rec::flash::kPageSize] = {};
+
+signals:
+    void _transmit_data(uint8_t* buf, uint32_t size);
+    void log(QString text);
+    void cmd_getInfo_received();
+    void cmd_RawData_received();
+    void cmd_DataExchange_received();
+    void cmd_archiveControl_received();
+    void cmd_ArchiveData_received();
+    void cmd_fwConfig_updated();
+    void cmd_fwPage_readed(uint8_t* data, uint32_t size);
+    void cmd_hwConfig_readed();
+    void cmd_Reload_Request();
+    void cmd_userData_sent(uint8_t offset, uint8_t len, uint8_t cmdType);
+    void cmd_userData_readed(uint32_t readedSize);
+    void cmd_atCmd_received(uint8_t* data, uint32_t size);
+    void cmd_fwPage_readedBlock(uint8_t page, uint8_t block, uint8_t* data);
+    void cmd_fwPage_writedBlock(uint8_t page, uint8_t block);
+    void cmd_stat_received();
+    void cmd_program_progress(uint8_t percent, bool ok);
+
+private:
+    // Framing and frame checks
+    bool buildRequest(uint32_t code, const uint8_t* payload, uint32_t n);
+    void processFrame(const uint8_t* buf, uint32_t size);
+    bool frameChecksPass(const uint8_t* buf, uint32_t size);
+    // Decoding of one valid frame; returns the description for the summary line
+    QString decodeReply(const uint8_t* buf, uint32_t size);
+    // Sequencer helpers
+    void progressStep(bool ok);
+    void sendPageWrite();
+    void startConfigWrite();
+
+    Crc16 crc;
+    FrameAssembler assembler;
+    std::function<void(const QString&)> gatePrompt;
+
+    uint32_t pendingCmd = 0;
+    uint32_t attemptsLeft = 0;
+    uint8_t txFrame[rec::frame::kMaxFrame] = {};
+    uint32_t txLength = 0;
+    QTimer replyTimer;
+    bool programming = false;
+
+    // Sequencer state
+    uint32_t progState = 0;
+    const uint8_t* fwImage = nullptr;
+    uint32_t fwSize = 0;
+    uint8_t fwPages = 0;
+    uint32_t pageIndex = 0;
+    uint32_t bytesDone = 0;
+    uint32_t progSteps = 0;
+    uint32_t progDone = 0;
+    float progPercent = 0;
+    uint8_t fwConfigNew[rec::fwcfg::kSize] = {};
+};

@@ -1,0 +1,1 @@
+#include "proto_Vorlen_v2.h"

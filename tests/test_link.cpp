@@ -1,0 +1,126 @@
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <sys/resource.h>
+
+#include "Oru_SerialPort.h"
+#include "PortNames.h"
+#include "PtyPair.h"
+
+namespace {
+
+double cpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
+}
+
+struct Collector {
+    QByteArray bytes;
+    int deliveries = 0;
+    uint32_t largest = 0;
+};
+
+} // namespace
+
+class TestLink : public QObject
+{
+    Q_OBJECT
+private slots:
+    void portNamesFromEntries();
+    void openAndCloseResultCodes();
+    void sendBeforeOpenWritesNothing();
+    void bytesArriveCompleteAndInOrder();
+    void vanishedPortClosesOnceWithoutSpinning();
+};
+
+void TestLink::portNamesFromEntries()
+{
+    QCOMPARE(PortNames::extract(QStringLiteral("(COM12)   FTDI USB Serial COM3")), QStringLiteral("COM12"));
+    QCOMPARE(PortNames::extract(QStringLiteral("(ttyUSB0)   FTDI FT232R")), QStringLiteral("ttyUSB0"));
+    QCOMPARE(PortNames::extract(QStringLiteral("(ttyACM1)   ")), QStringLiteral("ttyACM1"));
+    QCOMPARE(PortNames::extract(QStringLiteral("(/dev/serial/by-id/usb-Ruvo_board-if00)   x")),
+             QStringLiteral("/dev/serial/by-id/usb-Ruvo_board-if00"));
+    QCOMPARE(PortNames::extract(QStringLiteral("(/dev/pts/7)   RConf симулятор платы, физика")),
+             QStringLiteral("/dev/pts/7"));
+    QVERIFY(PortNames::extract(QString()).isEmpty());
+    QVERIFY(PortNames::extract(QStringLiteral("нет портов")).isEmpty());
+}
+
+void TestLink::openAndCloseResultCodes()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    Oru_SerialPort link;
+    QCOMPARE(link.openPort(QString(), 115200, 8, 'n', 1), 3);
+    QCOMPARE(link.openPort(QStringLiteral("(COM999)   nothing"), 115200, 8, 'n', 1), 3);
+    QCOMPARE(link.openPort(QStringLiteral("(/dev/no-such-port-rconf)"), 115200, 8, 'n', 1), 3);
+    QVERIFY(!link.isOpen());
+    // An entry in the port list's own form opens the path inside the parentheses.
+    const QString entry = QStringLiteral("(") + pty.slavePath() + QStringLiteral(")   RConf симулятор");
+    QCOMPARE(link.openPort(entry, 115200, 9, 'N', 1), 0);
+    QVERIFY(link.isOpen());
+    QCOMPARE(link.closePort(), 0);
+    QCOMPARE(link.closePort(), 4);
+    QVERIFY(!link.isOpen());
+    // A bare path opens too.
+    QCOMPARE(link.openPort(pty.slavePath(), 115200, 8, 'n', 1), 0);
+    QCOMPARE(link.closePort(), 0);
+}
+
+void TestLink::sendBeforeOpenWritesNothing()
+{
+    PtyPair pty;
+    Oru_SerialPort link;
+    uint8_t bytes[] = {0xAA, 0x06, 0x00, 0x00, 0xC1, 0xFD};
+    link.send(bytes, sizeof bytes);
+    QVERIFY(pty.read(1, 200).isEmpty());
+    QCOMPARE(link.openPort(pty.slavePath(), 115200, 8, 'n', 1), 0);
+    link.send(bytes, sizeof bytes);
+    QCOMPARE(pty.read(6, 3000), QByteArray(reinterpret_cast<const char*>(bytes), 6));
+}
+
+void TestLink::bytesArriveCompleteAndInOrder()
+{
+    PtyPair pty;
+    Oru_SerialPort link;
+    QCOMPARE(link.openPort(pty.slavePath(), 115200, 8, 'n', 1), 0);
+    Collector c;
+    connect(&link, &Oru_SerialPort::_data_recevied, this, [&c](uint8_t* buf, uint32_t size) {
+        c.bytes.append(reinterpret_cast<const char*>(buf), static_cast<int>(size));
+        ++c.deliveries;
+        c.largest = std::max(c.largest, size);
+    });
+    QByteArray burst;
+    for (int i = 0; i < 5000; ++i)
+        burst.append(static_cast<char>(i * 7 + i / 256));
+    pty.write(burst.left(10));
+    pty.write(burst.mid(10));
+    QTRY_COMPARE_WITH_TIMEOUT(c.bytes.size(), burst.size(), 5000);
+    QCOMPARE(c.bytes, burst);
+    QVERIFY(c.largest <= Oru_SerialPort::kReceiveBufferSize);
+}
+
+void TestLink::vanishedPortClosesOnceWithoutSpinning()
+{
+    auto* pty = new PtyPair;
+    Oru_SerialPort link;
+    QCOMPARE(link.openPort(pty->slavePath(), 115200, 8, 'n', 1), 0);
+    QSignalSpy lost(&link, &Oru_SerialPort::portLost);
+    delete pty; // the peer goes away: the slave side sees a hang-up
+    QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 5000);
+    QVERIFY(!link.isOpen());
+    // Idle afterwards: a second of event processing costs next to no CPU time.
+    const double before = cpuSeconds();
+    QEventLoop idle;
+    QTimer::singleShot(1000, &idle, &QEventLoop::quit);
+    idle.exec();
+    QVERIFY2(cpuSeconds() - before < 0.5, "the link keeps spinning after the port vanished");
+    QCOMPARE(lost.count(), 1);
+    QCOMPARE(link.closePort(), 4);
+}
+
+QTEST_MAIN(TestLink)
+#include "test_link.moc"
