@@ -11,8 +11,6 @@ void proto_Vorlen_v2::finishProgramming(const QString&) {}
 bool proto_Vorlen_v2::isCommandAvailable(uint32_t) { return true; }
 void proto_Vorlen_v2::parseReceived(uint8_t*, uint32_t) {}
 void proto_Vorlen_v2::requestRawData(const uint8_t*, uint32_t) {}
-void proto_Vorlen_v2::startProgramming(const uint8_t*, uint32_t) {}
-void proto_Vorlen_v2::programmingReply(uint32_t) {}
 void proto_Vorlen_v2::parseHwConfig(const uint8_t*, uint32_t) {}
 void proto_Vorlen_v2::parseRawData(const uint8_t*, uint32_t) {}
 void proto_Vorlen_v2::parseExchangeData(const uint8_t*, uint32_t) {}
