@@ -127,6 +127,19 @@ constexpr uint32_t kSize = 256;
 constexpr uint32_t kRunTime = 0, kAdcRaw = 4, kAdcAve = 8, kPwmRed = 12, kPwmGreen = 16, kPwmBlue = 20;
 } // namespace pcraw
 
+// Photocolorimeter LED drive: get_RawData payload of three float32 percents
+namespace pcpwm {
+constexpr uint32_t kRed = 0, kGreen = 4, kBlue = 8;
+constexpr uint32_t kSize = 12;
+} // namespace pcpwm
+
+// BLE_ATCmd payload: u32 UART speed, the command text, CR LF
+namespace atcmd {
+constexpr uint32_t kSpeed = 0, kText = 4;
+constexpr uint32_t kTextMax = 256;          // the board's text buffer
+constexpr uint32_t kOverhead = 6;           // speed and CR LF
+} // namespace atcmd
+
 // Program memory
 namespace flash {
 constexpr uint32_t kPageSize = 1024;
