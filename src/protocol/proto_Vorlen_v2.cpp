@@ -1,16 +1,162 @@
 #include "proto_Vorlen_v2.h"
 
-// PLACEHOLDER: the engine's transactions land here.
+#include <QDebug>
 
-proto_Vorlen_v2::proto_Vorlen_v2() {}
+#include "LittleEndian.h"
+
+namespace {
+
+constexpr int kReplyTimeoutMs = 1000;
+constexpr uint32_t kTransmissions = 3;
+constexpr int kSplitHoldMs = 100;
+
+// Phrase after "Команда " when the mode gate refuses a command, and the
+// program (units digit of progMode) the command needs.
+struct GateRule {
+    uint8_t code;
+    uint8_t needs;   // 0 bootloader, 1 main program
+    const char* phrase;
+};
+
+const GateRule kGateRules[] = {
+    {rec::cmd::archiveControl, 1, "запуска и чтения статуса архива недоступна в режиме бутлоадера"},
+    {rec::cmd::archiveData, 1, "запроса архивных данных недоступна в режиме бутлоадера"},
+    {rec::cmd::setHwConfig, 0, "записи аппаратной конфигурации недоступна в режиме основной программы"},
+    {rec::cmd::setUserData, 1, "записи пользовательских калибровочных данных недоступна в режиме бутлоадера"},
+    {rec::cmd::getUserData, 1, "чтения пользовательских калибровочных данных недоступна в режиме бутлоадера"},
+    {rec::cmd::flashWrite, 0, "записи прошивки недоступна в режиме основной программы"},
+    {rec::cmd::flashRead, 0, "чтения прошивки недоступна в режиме основной программы"},
+    {rec::cmd::setFwConfig, 0, "записи программной конфигурации недоступна в режиме основной программы"},
+    {rec::cmd::bootloaderInit, 1, "запуска загрузчика невозможна. Уже загружено"},
+    {rec::cmd::bootloaderFinish, 0, "запуска основной программы невозможна. Уже загружено"},
+};
+
+QString refusalText(uint32_t pending)
+{
+    switch (pending) {
+    case rec::cmd::bootloaderInit:
+        return QStringLiteral("ОТВЕТ МК - загрузчик уже запущен, или неверный формат команды");
+    case rec::cmd::bootloaderFinish:
+        return QStringLiteral("ОТВЕТ МК - основная программа уже запущена, или неверный формат команды");
+    default:
+        return QStringLiteral("ОТВЕТ МК - недопустимая команда, ошибка контрольной суммы, или формата запроса");
+    }
+}
+
+} // namespace
+
+proto_Vorlen_v2::proto_Vorlen_v2()
+{
+    replyTimer.setSingleShot(true);
+    replyTimer.setInterval(kReplyTimeoutMs);
+    connect(&replyTimer, &QTimer::timeout, this, &proto_Vorlen_v2::repeatCommand);
+
+    assembler.setHoldTimeMs(kSplitHoldMs);
+    assembler.setSink([this](const uint8_t* buf, uint32_t size) { processFrame(buf, size); });
+}
+
 proto_Vorlen_v2::~proto_Vorlen_v2() = default;
-void proto_Vorlen_v2::sendCommand(uint32_t, const uint8_t*, uint32_t) {}
-void proto_Vorlen_v2::repeatCommand() {}
-void proto_Vorlen_v2::stopCommand() {}
-void proto_Vorlen_v2::finishProgramming(const QString&) {}
-bool proto_Vorlen_v2::isCommandAvailable(uint32_t) { return true; }
-void proto_Vorlen_v2::parseReceived(uint8_t*, uint32_t) {}
-void proto_Vorlen_v2::requestRawData(const uint8_t*, uint32_t) {}
-void proto_Vorlen_v2::parseHwConfig(const uint8_t*, uint32_t) {}
-void proto_Vorlen_v2::parseRawData(const uint8_t*, uint32_t) {}
-void proto_Vorlen_v2::parseExchangeData(const uint8_t*, uint32_t) {}
+
+void proto_Vorlen_v2::sendCommand(uint32_t code, const uint8_t* payload, uint32_t n)
+{
+    // buildRequest refuses unknown codes and over-long frames before it
+    // touches the frame, so a pending command keeps its frame and attempts.
+    if (!buildRequest(code, payload, n))
+        return;
+    attemptsLeft = kTransmissions;
+    pendingCmd = code;
+    replyTimer.setInterval(kReplyTimeoutMs);
+    repeatCommand();
+}
+
+void proto_Vorlen_v2::repeatCommand()
+{
+    replyTimer.stop();
+    if (attemptsLeft > 0) {
+        --attemptsLeft;
+        replyTimer.start(kReplyTimeoutMs);
+        emit _transmit_data(txFrame, txLength);
+        emit log(QStringLiteral("Отправка команды, попытка %1").arg(kTransmissions - attemptsLeft));
+        return;
+    }
+    emit log(QStringLiteral("ОШИБКА - Выполнение команды остановлено - исчерпаны попытки"));
+    finishProgramming(QStringLiteral("ПРОГРАММИРОВАНИЕ::: Завершено"));
+}
+
+void proto_Vorlen_v2::stopCommand()
+{
+    replyTimer.stop();
+    attemptsLeft = 0;
+    emit log(QStringLiteral("СТОП - выполнение команды остановлено"));
+}
+
+void proto_Vorlen_v2::finishProgramming(const QString& text)
+{
+    if (!programming)
+        return;
+    emit log(text);
+    programming = false;
+}
+
+bool proto_Vorlen_v2::isCommandAvailable(uint32_t code)
+{
+    const uint8_t running = devInfo.progMode % 10;
+    for (const GateRule& rule : kGateRules) {
+        if (rule.code != code)
+            continue;
+        if (running == rule.needs)
+            return true;
+        const QString text = QStringLiteral("Команда ") + QString::fromUtf8(rule.phrase);
+        if (gatePrompt)
+            gatePrompt(text);
+        else
+            qDebug().noquote() << text;
+        return false;
+    }
+    return true;
+}
+
+void proto_Vorlen_v2::parseReceived(uint8_t* buf, uint32_t size)
+{
+    assembler.feed(buf, size);
+}
+
+bool proto_Vorlen_v2::frameChecksPass(const uint8_t* buf, uint32_t size)
+{
+    // The checksum routine takes 16-bit lengths; a longer block cannot be a
+    // frame and fails the length check below even if the CRC happens to match.
+    if (!crc.check(buf, static_cast<uint16_t>(size))) {
+        emit log(QStringLiteral("ОШИБКА - Неверная контрольная сумма принятых данных"));
+        return false;
+    }
+    if (buf[0] != rec::frame::kStart) {
+        emit log(QStringLiteral("ОШИБКА - Неверный заголовок посылки"));
+        return false;
+    }
+    // A frame must at least reach its command code (byte 3).
+    if (size < 4 || le::u16(buf + 1) != size) {
+        emit log(QStringLiteral("ОШИБКА - Длина посылки в протоколе не соответствует принятой"));
+        return false;
+    }
+    return true;
+}
+
+void proto_Vorlen_v2::processFrame(const uint8_t* buf, uint32_t size)
+{
+    if (!frameChecksPass(buf, size))
+        return;
+
+    const uint8_t code = buf[3];
+    QString summary;
+    if (code == pendingCmd) {
+        summary = QStringLiteral("Принят ожидаемый ответ на команду - ") + decodeReply(buf, size);
+    } else if (code == rec::frame::kRefusal) {
+        summary = refusalText(pendingCmd);
+    } else {
+        const QString description = decodeReply(buf, size);
+        summary = QStringLiteral("Принят неожидаемый ответ на другую команду") + QStringLiteral(" - ") + description;
+    }
+    emit log(summary);
+    stopCommand();
+    programmingReply(code);
+}

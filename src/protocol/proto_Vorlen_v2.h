@@ -103,14 +103,19 @@ signals:
 private:
     // Framing and frame checks
     bool buildRequest(uint32_t code, const uint8_t* payload, uint32_t n);
+    QString startLine(uint8_t code, const uint8_t* body, uint32_t p) const;
     void processFrame(const uint8_t* buf, uint32_t size);
     bool frameChecksPass(const uint8_t* buf, uint32_t size);
     // Decoding of one valid frame; returns the description for the summary line
     QString decodeReply(const uint8_t* buf, uint32_t size);
+    bool replyLongEnough(uint8_t code, uint32_t size, uint32_t minimum);
+    void storeArchiveRecords(uint8_t address, const uint8_t* records, uint32_t length);
     // Sequencer helpers
     void progressStep(bool ok);
     void sendPageWrite();
     void startConfigWrite();
+    void watchReadBacks();
+    void refuseImage(const QString& text);
 
     Crc16 crc;
     FrameAssembler assembler;
@@ -134,4 +139,9 @@ private:
     uint32_t progDone = 0;
     float progPercent = 0;
     uint8_t fwConfigNew[rec::fwcfg::kSize] = {};
+    // Set only when a read-back reply really carried its record, so a reply
+    // too short to be stored can never pass verification.
+    bool pageReadFresh = false;
+    bool fwConfigFresh = false;
+    bool readBacksWatched = false;
 };

@@ -1,0 +1,2 @@
+# Protocol engine: requests, transactions, gate, decoding, split replies
+rconf_test(test_engine_transactions test_engine_transactions.cpp test_engine_harness.h)
