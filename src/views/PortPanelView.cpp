@@ -1,13 +1,25 @@
 #include "MainWindow.h"
 
 #include "PaneWriter.h"
+#include "PortListText.h"
 #include "ui_MainWindow.h"
 
-#include <QDateTime>
+#include <QDebug>
 
 namespace {
 const QString kStampFormat = QStringLiteral("yyyy.MM.dd hh:mm:ss.zzz ");
-}
+const QString kOpenText = QStringLiteral("Открыть");
+const QString kCloseText = QStringLiteral("Закрыть");
+
+// The board's line is fixed: 115200 baud, 8 data bits, no parity, 1 stop bit.
+constexpr uint32_t kBaud = 115200;
+constexpr uint8_t kDataBits = 8;
+constexpr uint8_t kParity = 'n';
+constexpr uint8_t kStopBits = 1;
+
+// Time the board needs to come back after restarting into its other program.
+constexpr int kReconnectMs = 2000;
+} // namespace
 
 void MainWindow::updatePortList()
 {
@@ -15,16 +27,7 @@ void MainWindow::updatePortList()
         return;
     ui->serialPortList_comboBox->clear();
     ui->serialPortList_comboBox->addItems(link.freePortList());
-    const int n = ui->serialPortList_comboBox->count();
-    const int r = n % 10;
-    QString suffix;
-    if (r == 1)
-        suffix = QStringLiteral(" свободный порт");
-    else if (r >= 2 && r <= 4)
-        suffix = QStringLiteral(" свободных порта");
-    else
-        suffix = QStringLiteral(" свободных портов");
-    log(QStringLiteral("Найдено: ") + QString::number(n) + suffix);
+    log(portCountText(ui->serialPortList_comboBox->count()));
 }
 
 void MainWindow::on_serialPortUpdate_Button_clicked()
@@ -36,14 +39,14 @@ void MainWindow::log(QString text)
 {
     if (ui->hideLog_checkBox->isChecked())
         return;
-    logPane->append(QDateTime::currentDateTime().toString(kStampFormat) + text);
+    logPane->append(clock().toString(kStampFormat) + text);
 }
 
 void MainWindow::exchange(uint8_t* data, uint32_t size, uint8_t dir)
 {
     if (ui->hideLog_checkBox->isChecked())
         return;
-    QString line = QDateTime::currentDateTime().toString(kStampFormat);
+    QString line = clock().toString(kStampFormat);
     line += dir ? QStringLiteral("Запрос :") : QStringLiteral("Ответ :");
     line += QString::number(size) + QStringLiteral(" байт:");
     static const char digits[] = "0123456789abcdef";
@@ -55,40 +58,101 @@ void MainWindow::exchange(uint8_t* data, uint32_t size, uint8_t dir)
     exchangePane->append(line + bytes);
 }
 
-// PLACEHOLDER: bodies below are empty until this view is built.
-
 void MainWindow::on_serialPortAction_Button_clicked()
 {
+    // A click by the user (or the reconnect itself) ends a pending reconnection.
+    reconnectTimer.stop();
+
+    if (!link.isOpen()) {
+        const QString portText = ui->serialPortList_comboBox->currentText();
+        if (link.openPort(portText, kBaud, kDataBits, kParity, kStopBits) != 0) {
+            log(QStringLiteral("Ошибка открытия порта"));
+            return;
+        }
+        ui->serialPortAction_Button->setText(kCloseText);
+        log(QStringLiteral("COM порт открыт"));
+        ui->serialPortList_comboBox->setEnabled(false);
+        ui->serialPortUpdate_Button->setEnabled(false);
+        ui->cmds->setEnabled(true);
+        ui->autoUpdate_checkBox->setEnabled(true);
+        // The status decides which tabs are usable; on another tab the tab
+        // handler asks for it when auto-update is on.
+        if (ui->cmds->currentIndex() == 0)
+            proto.sendCommand(rec::cmd::getInfo, nullptr, 0);
+        else
+            ui->cmds->setCurrentIndex(0);
+        return;
+    }
+
+    ui->cmds->setEnabled(false);
+    resetInfoLabels();
+    link.closePort();
+    log(QStringLiteral("COM порт закрыт"));
+    setPortPanelClosed();
 }
 
 void MainWindow::on_serialPortOpen_Button_clicked()
 {
+    // No widget of this name exists on the form: opening and closing both go
+    // through serialPortAction_Button. The slot stays so the slot table keeps
+    // its order.
 }
 
 void MainWindow::on_logClear_Button_clicked()
 {
+    logPane->clear();
+    exchangePane->clear();
+    ui->atCmd_Log_plainTextEdit->clear();
 }
 
 void MainWindow::transmitData(uint8_t* buf, uint32_t size)
 {
-    Q_UNUSED(buf);
-    Q_UNUSED(size);
+    link.send(buf, size);
+    qDebug() << size << " bytes writed to COM port";
+    log(QStringLiteral("Отправлено: ") + QString::number(size) + QStringLiteral(" байт данных"));
+    exchange(buf, size, 1);
 }
 
 void MainWindow::dataReceived(uint8_t* buf, uint32_t size)
 {
-    Q_UNUSED(buf);
-    Q_UNUSED(size);
+    qDebug() << size << " bytes readed from COM port";
+    exchange(buf, size, 0);
+    log(QStringLiteral("Принято: ") + QString::number(size) + QStringLiteral(" байт данных"));
+    // The engine's lines and the views' updates follow the "Принято" line.
+    proto.parseReceived(buf, size);
 }
 
 void MainWindow::reloadRequested()
 {
+    // The board is restarting into its other program. Only an open port is
+    // closed here: toggling a closed one would open it, and the reconnect
+    // timer would then close it again.
+    if (!link.isOpen())
+        return;
+    on_serialPortAction_Button_clicked();
+    reconnectTimer.setInterval(kReconnectMs);
+    if (ui->AutoReconnect_checkBox->isChecked())
+        reconnectTimer.start();
 }
 
 void MainWindow::portLost()
 {
+    // The link has closed the port already. Only a panel that still shows it
+    // open reacts; a port the window closed itself (restart of the board)
+    // never reports a loss, and a second report changes nothing.
+    if (link.isOpen() || ui->serialPortAction_Button->text() != kCloseText)
+        return;
+    reconnectTimer.stop();
+    ui->cmds->setEnabled(false);
+    resetInfoLabels();
+    log(QStringLiteral("COM порт потерян: устройство отключено"));
+    setPortPanelClosed();
 }
 
 void MainWindow::setPortPanelClosed()
 {
+    ui->serialPortList_comboBox->setEnabled(true);
+    ui->serialPortAction_Button->setText(kOpenText);
+    ui->autoUpdate_checkBox->setEnabled(false);
+    ui->serialPortUpdate_Button->setEnabled(true);
 }
