@@ -1,27 +1,142 @@
 #include "MainWindow.h"
 
+#include "LittleEndian.h"
+#include "Records.h"
 #include "ui_MainWindow.h"
 
-// PLACEHOLDER: bodies below are empty until this view is built.
+#include <limits>
+#include <memory>
 
-void MainWindow::on_bl_Program_Run_Button_clicked()
+namespace {
+
+const QString kUnavailable = QStringLiteral("Недоступно");
+const QString kNotLoaded = QStringLiteral("Не загружено");
+const QString kDateFormat = QStringLiteral("dd.MM.yyyy");
+
+const QString kBarOk = QStringLiteral("QProgressBar { border: 2px solid grey; text-align: middle; border-radius: 5px;} "
+                                      "QProgressBar::chunk {background-color: green; width: 10px;}");
+const QString kBarFailed = QStringLiteral("QProgressBar { border: 2px solid grey; text-align: middle; "
+                                          "border-radius: 5px;} QProgressBar::chunk {background-color: red; width: 10px;}");
+
+QDate recordDate(const uint8_t* fw)
 {
+    return QDate(fw[rec::fwcfg::kBuildYear] + 2000, fw[rec::fwcfg::kBuildMonth], fw[rec::fwcfg::kBuildDay]);
 }
+
+// Day number for comparing build dates; an impossible date is earlier than any real one.
+qint64 dayNumber(const QDate& d)
+{
+    return d.isValid() ? d.toJulianDay() : std::numeric_limits<qint64>::min();
+}
+
+QString hex(uint16_t v)
+{
+    return QStringLiteral("0x") + QString::number(v, 16);
+}
+
+} // namespace
 
 void MainWindow::on_bl_fwConf_request_button_clicked()
 {
-}
-
-void MainWindow::on_bl_choose_Sheet_Button_clicked()
-{
+    proto.sendCommand(rec::cmd::getFwConfig, nullptr, 0);
 }
 
 void MainWindow::showFwConfig()
 {
+    const uint8_t* fw = proto.fwConfig;
+    if (proto.devInfo.flags & 0x01) {
+        ui->bl_fwConf_status_label->setText(QStringLiteral("Успешно"));
+        ui->bl_fwConf_sn_label->setText(QString::number(le::u32(fw + rec::fwcfg::kSerialNumber)));
+        ui->bl_fwConf_CRC_label->setText(hex(le::u16(fw + rec::fwcfg::kFwCrc)));
+        ui->bl_fwConf_len_label->setText(QString::number(le::u16(fw + rec::fwcfg::kFwLength)) + QStringLiteral(" байт"));
+        ui->bl_fwConf_vers_label->setText(QString::number(fw[rec::fwcfg::kFwVersion]));
+        ui->bl_fwConf_date_label->setText(recordDate(fw).toString(kDateFormat));
+        return;
+    }
+    ui->bl_fwConf_status_label->setText(QStringLiteral("Ошибка. Данные недостоверны"));
+    ui->bl_fwConf_sn_label->setText(kUnavailable);
+    ui->bl_fwConf_CRC_label->setText(kUnavailable);
+    ui->bl_fwConf_len_label->setText(kUnavailable);
+    ui->bl_fwConf_vers_label->setText(kUnavailable);
+    ui->bl_fwConf_date_label->setText(kUnavailable);
+}
+
+void MainWindow::on_bl_choose_Sheet_Button_clicked()
+{
+    // The running sequencer reads its image from updateSheet page by page;
+    // replacing it mid-run would mix two images on the board.
+    if (proto.isProgramming()) {
+        log(QStringLiteral("ПРОГРАММИРОВАНИЕ::: Идёт программирование, выбор другого файла недоступен"));
+        return;
+    }
+
+    const QString path = dialogs->openFileName(this, QStringLiteral("Выбере файл обновления Ruvo"), QString(),
+                                               QStringLiteral("Файлы обновления Ruvo (*.rbin)"));
+
+    // The file is checked in a scratch copy: only an accepted file replaces
+    // the one the run button would program.
+    auto sheet = std::make_unique<UpdateSheet>();
+    if (!sheet->read(path)) {
+        log(QStringLiteral("Нечитаемый формат файла"));
+        ui->bl_Program_Run_Button->setEnabled(false);
+        ui->bl_Program_sheetCRC_label->setText(kNotLoaded);
+        ui->bl_Program_sheetSize_label->setText(kNotLoaded);
+        return;
+    }
+
+    if (!sheet->isForDevice(proto.devInfo.progMode)) {
+        dialogs->warning(this, QStringLiteral("Ошибка"),
+                         QStringLiteral("Файл обновления не предназначен для данного устройства!"));
+        return;
+    }
+
+    const uint8_t* fw = proto.fwConfig;
+    const bool notNewerVersion = sheet->fwVersion() <= fw[rec::fwcfg::kFwVersion];
+    const bool notLaterDate = dayNumber(sheet->buildDate()) <= dayNumber(recordDate(fw));
+    if (notNewerVersion && notLaterDate &&
+        !dialogs->question(this, QStringLiteral("Внимание"),
+                           QStringLiteral("Данный файл обновления содержит старую или аналогичную версию. Выполнить?")))
+        return;
+
+    updateSheet = *sheet;
+    log(QStringLiteral("Файл обновления успешно загружен"));
+
+    ui->bl_Program_sheetSize_label->setText(QString::number(updateSheet.imageLength()));
+    ui->bl_Program_sheetCRC_label->setText(hex(updateSheet.imageCrc()));
+    ui->bl_Program_Run_Button->setEnabled(true);
+    // The spin box holds int; clamp before converting so a large serial
+    // number lands on the maximum instead of wrapping negative.
+    const uint32_t serial = le::u32(fw + rec::fwcfg::kSerialNumber);
+    const uint32_t maxSerial = static_cast<uint32_t>(ui->bl_Program_SN_SpinBox->maximum());
+    ui->bl_Program_SN_SpinBox->setValue(static_cast<int>(serial > maxSerial ? maxSerial : serial));
+    ui->bl_Program_sheetVers_label->setText(QString::number(updateSheet.fwVersion()));
+    ui->bl_Program_sheetDate_label->setText(updateSheet.buildDate().toString(kDateFormat));
+    ui->bl_Program_support_versHW_label->setText(QString::number(updateSheet.hwVersionSupported()));
+    ui->bl_sheetNotes_plainText->clear();
+    ui->bl_sheetNotes_plainText->setPlainText(updateSheet.releaseNotesText());
+}
+
+void MainWindow::on_bl_Program_Run_Button_clicked()
+{
+    if (!proto.isCommandAvailable(rec::cmd::flashWrite))
+        return;
+
+    uint8_t* fw = proto.fwConfig;
+    le::put32(fw + rec::fwcfg::kSerialNumber, static_cast<uint32_t>(ui->bl_Program_SN_SpinBox->value()));
+    fw[rec::fwcfg::kFwVersion] = updateSheet.fwVersion();
+    fw[rec::fwcfg::kBuildDay] = updateSheet.buildDay();
+    fw[rec::fwcfg::kBuildMonth] = updateSheet.buildMonth();
+    fw[rec::fwcfg::kBuildYear] = updateSheet.buildYear();
+
+    if (updateSheet.imageLength() < rec::flash::kPageSize) {
+        log(QStringLiteral("ПРОГРАММИРОВАНИЕ::: Ошибка файл прошивки, размер данных менее 1024 байт"));
+        return;
+    }
+    proto.startProgramming(updateSheet.image(), updateSheet.imageLength());
 }
 
 void MainWindow::showProgramProgress(float percent, bool ok)
 {
-    Q_UNUSED(percent);
-    Q_UNUSED(ok);
+    ui->bl_Program_ProgressBar->setStyleSheet(ok ? kBarOk : kBarFailed);
+    ui->bl_Program_ProgressBar->setValue(static_cast<int>(percent));
 }
