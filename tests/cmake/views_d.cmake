@@ -1,0 +1,2 @@
+# AT console, statistics, photocolorimeter debug page and the window's slot order.
+rconf_test(test_slot_order test_slot_order.cpp)
