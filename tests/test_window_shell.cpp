@@ -1,19 +1,100 @@
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "MainWindow.h"
+#include "ScriptedDialogs.h"
 
-// Window shell checks; the form's full widget table lives in test_form.
+// The window shell: start state, title, first log line, reference documents.
 class TestWindowShell : public QObject
 {
     Q_OBJECT
 private slots:
-    void titleAndVersion();
+    void startState();
+    void referenceDocuments();
 };
 
-void TestWindowShell::titleAndVersion()
+namespace {
+
+template <typename T>
+T* widget(MainWindow& w, const char* name)
+{
+    T* found = w.findChild<T*>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("no widget %s", name);
+    return found;
+}
+
+QStringList logLines(MainWindow& w)
+{
+    w.flushPanes();
+    return widget<QPlainTextEdit>(w, "log_Edit")->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+void TestWindowShell::startState()
 {
     MainWindow w;
     QCOMPARE(w.windowTitle(), QStringLiteral("RConf конфигуратор v0.005"));
+    QCOMPARE(widget<QLabel>(w, "rconf_version_label")->text(), QStringLiteral("Текущая версия программы - v0.005"));
+
+    // The port list's count is the first line, written before any connection exists.
+    const QStringList lines = logLines(w);
+    QVERIFY(!lines.isEmpty());
+    const QRegularExpression first(
+        QStringLiteral("^\\d{4}\\.\\d{2}\\.\\d{2} \\d{2}:\\d{2}:\\d{2}\\.\\d{3} Найдено: \\d+ свободн"));
+    QVERIFY2(first.match(lines.first()).hasMatch(), qPrintable(lines.first()));
+
+    auto* cmds = widget<QTabWidget>(w, "cmds");
+    QVERIFY(!cmds->isEnabled());
+    QCOMPARE(cmds->currentIndex(), 2);
+    auto* coefTabs = widget<QTabWidget>(w, "userCalibration_coefTabs");
+    for (int i = 0; i < 4; ++i)
+        QVERIFY(!coefTabs->isTabEnabled(i));
+    QVERIFY(!widget<QPushButton>(w, "stat_reset_button")->isEnabled());
+    QVERIFY(!widget<QPushButton>(w, "bl_Program_Run_Button")->isEnabled());
+    QCOMPARE(widget<QPushButton>(w, "serialPortAction_Button")->text(), QStringLiteral("Открыть"));
+    auto* autoUpdate = widget<QCheckBox>(w, "autoUpdate_checkBox");
+    QVERIFY(autoUpdate->isChecked() && !autoUpdate->isEnabled());
+    QVERIFY(widget<QCheckBox>(w, "AutoReconnect_checkBox")->isChecked());
+    QVERIFY(!widget<QCheckBox>(w, "hideLog_checkBox")->isChecked());
+    QVERIFY(!w.serialLink().isOpen());
+}
+
+void TestWindowShell::referenceDocuments()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    QFile notes(dir.filePath(QStringLiteral("RConf_releaseNotes.txt")));
+    QVERIFY(notes.open(QIODevice::WriteOnly));
+    notes.close();
+
+    MainWindow w;
+    ScriptedDialogs dialogs;
+    w.setDialogs(&dialogs);
+    widget<QTabWidget>(w, "cmds")->setEnabled(true); // as after opening a port
+    // Present: opened with its program and the path in the working directory.
+    QTest::mouseClick(widget<QPushButton>(w, "run_ReleaseNotesFile_button"), Qt::LeftButton);
+    QCOMPARE(dialogs.shown.size(), 1);
+    QCOMPARE(dialogs.shown.at(0).title, QStringLiteral("notepad"));
+    QCOMPARE(dialogs.shown.at(0).text, QDir::currentPath() + QStringLiteral("/RConf_releaseNotes.txt"));
+    // Missing: nothing is started and the log names the missing file.
+    QTest::mouseClick(widget<QPushButton>(w, "run_vorlen_Proto_File_button"), Qt::LeftButton);
+    QTest::mouseClick(widget<QPushButton>(w, "run_vorlen_ProgrammingGuise_File_button"), Qt::LeftButton);
+    QCOMPARE(dialogs.shown.size(), 1);
+    const QStringList lines = logLines(w);
+    QVERIFY(lines.at(lines.size() - 2).endsWith(
+        QStringLiteral("Справочный документ не найден: ") + QDir::currentPath() + QStringLiteral("/Протокол Vorlen_v2.xlsx")));
+    QVERIFY(lines.last().endsWith(QStringLiteral("/RConf_Vorlen_Programming_Guide.txt")));
+    QDir::setCurrent(previous);
 }
 
 QTEST_MAIN(TestWindowShell)
