@@ -238,7 +238,7 @@ void BoardServer::scheduleReply(QByteArray frame)
             due += randomBetween(2, 6);
         if (opts.baud > 0)
             due += pieces.at(i).size() * 10 * 1000.0 / opts.baud; // 8N1: ten bit times a byte
-        queue.append({pieces.at(i), due, i == pieces.size() - 1, frame});
+        queue.append({pieces.at(i), 0, due, i == pieces.size() - 1, frame});
     }
     lineFreeAt = due;
     pump();
@@ -253,18 +253,19 @@ void BoardServer::pump()
             pumpTimer.start(static_cast<int>(std::ceil(head.dueMs - now)));
             return;
         }
-        const qint64 n = pty.write(head.bytes.constData(), head.bytes.size());
+        const qint64 n = pty.write(head.bytes.constData() + head.sent, head.bytes.size() - head.sent);
         if (n < 0) {
             queue.clear();
             break;
         }
-        if (n < head.bytes.size()) {
-            head.bytes.remove(0, static_cast<int>(n));
+        head.sent += static_cast<int>(n);
+        if (head.sent < head.bytes.size()) {
             if (writeNotifier)
                 writeNotifier->setEnabled(true);
             return;
         }
         const Chunk done = queue.takeFirst();
+        emit pieceWritten(done.bytes);
         if (done.last)
             emit replySent(done.frame);
     }

@@ -59,11 +59,14 @@ public:
 signals:
     void requestReceived(QByteArray frame);
     void replySent(QByteArray frame);
+    // One write to the terminal: the whole reply, or one piece of a split one.
+    void pieceWritten(QByteArray bytes);
     void restarted();
 
 private:
     struct Chunk {
         QByteArray bytes;
+        int sent;
         double dueMs;
         bool last;
         QByteArray frame;
