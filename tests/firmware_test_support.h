@@ -15,7 +15,7 @@
 
 namespace fwtest {
 
-inline QByteArray replyFrame(uint8_t code, const QByteArray& payload = QByteArray())
+inline QByteArray frame(uint8_t code, const QByteArray& payload = QByteArray())
 {
     const int len = payload.size() + 6;
     QByteArray f;

@@ -62,8 +62,11 @@ void proto_Vorlen_v2::watchReadBacks()
     if (readBacksWatched)
         return;
     readBacksWatched = true;
-    connect(this, &proto_Vorlen_v2::cmd_fwPage_readed, this,
-            [this](uint8_t*, uint32_t size) { pageReadFresh = size >= kPage; });
+    // The page data of a read reply follows its page number (frame + 5 after
+    // frame byte 4), so a late reply for another page cannot stand in.
+    connect(this, &proto_Vorlen_v2::cmd_fwPage_readed, this, [this](uint8_t* data, uint32_t size) {
+        pageReadFresh = size >= kPage && data[-1] == static_cast<uint8_t>(pageIndex & 0xFF);
+    });
     connect(this, &proto_Vorlen_v2::cmd_fwConfig_updated, this, [this] { fwConfigFresh = true; });
 }
 
