@@ -29,6 +29,8 @@ private slots:
     void gate_data();
     void gate();
     void gateWithoutPromptStillRefuses();
+    void followUpKeepsItsTimeout();
+    void programmingHandOverAndGiveUp();
 };
 
 void EngineTransactionsTest::checksumVectors()
@@ -404,6 +406,62 @@ void EngineTransactionsTest::gateWithoutPromptStillRefuses()
     QTest::ignoreMessage(QtDebugMsg, "Команда записи аппаратной конфигурации недоступна в режиме основной программы");
     QVERIFY(!proto.isCommandAvailable(0x30));
     QVERIFY(proto.isCommandAvailable(0x84));
+}
+
+void EngineTransactionsTest::followUpKeepsItsTimeout()
+{
+    // The archive view asks for the next block from inside the reply signal.
+    EngineProbe e;
+    QObject::connect(&e.proto, &proto_Vorlen_v2::cmd_ArchiveData_received, [&] {
+        const uint8_t next[2] = {8, 8};
+        e.proto.sendCommand(0x21, next, 2);
+    });
+    e.send(0x21, bytes({0, 8}));
+    e.clear();
+    e.receive(makeFrame(0x21, bytes({0, 8}) + filled(512)));
+    QCOMPARE(e.sent, QList<QByteArray>({makeFrame(0x21, bytes({8, 8}))}));
+    QCOMPARE(e.logs, QStringList({"СТАРТ - запрос архивных данных, адрес = 8, количество = 8", attempt(1),
+                                  "Принят ожидаемый ответ на команду - запроса архивных данных", kStop}));
+    // The follow-up is still pending and is repeated if its reply is lost.
+    QVERIFY(e.proto.isWaiting());
+    QCOMPARE(e.proto.attemptsRemaining(), 2u);
+    QTRY_COMPARE_WITH_TIMEOUT(e.sent.size(), 2, 5000);
+    QCOMPARE(e.sent.last(), makeFrame(0x21, bytes({8, 8})));
+    QCOMPARE(e.logs.last(), attempt(2));
+}
+
+void EngineTransactionsTest::programmingHandOverAndGiveUp()
+{
+    EngineProbe e;
+    const QByteArray image = filled(1024, 61);
+    e.proto.startProgramming(reinterpret_cast<const uint8_t*>(image.constData()), uint32_t(image.size()));
+    QVERIFY(e.proto.isProgramming());
+    QCOMPARE(e.sent.last(), makeFrame(0x00));
+
+    // The sequencer hears of the reply after the stop step, so its next
+    // request keeps its time-out.
+    e.clear();
+    e.receive(makeFrame(0x00, bytes({0, 1, 1, 0, 64, 0, 1, 0, 0x12})));
+    QCOMPARE(e.logs.mid(0, 3), QStringList({"Принят ожидаемый ответ на команду - запрос статуса", kStop,
+                                            "ПРОГРАММИРОВАНИЕ::: Режим бутлоадера проверен"}));
+    QCOMPARE(e.sent.size(), 1);
+    QCOMPARE(e.sent.last(), makeFrame(0x80, bytes({0}) + image));
+    QVERIFY(e.proto.isWaiting());
+
+    // Unanswered three times: the give-up line, then the programming end.
+    e.clear();
+    e.proto.repeatCommand();
+    e.proto.repeatCommand();
+    e.proto.repeatCommand();
+    QCOMPARE(e.logs, QStringList({attempt(2), attempt(3), kGiveUp, "ПРОГРАММИРОВАНИЕ::: Завершено"}));
+    QCOMPARE(e.sent.size(), 2);
+    QVERIFY(!e.proto.isProgramming());
+    QVERIFY(!e.proto.isWaiting());
+
+    // Outside a run, finishing logs nothing.
+    e.clear();
+    e.proto.finishProgramming(QStringLiteral("ПРОГРАММИРОВАНИЕ::: Завершено"));
+    QVERIFY(e.logs.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(EngineTransactionsTest)

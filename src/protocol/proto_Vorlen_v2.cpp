@@ -31,6 +31,8 @@ const GateRule kGateRules[] = {
     {rec::cmd::bootloaderFinish, 0, "запуска основной программы невозможна. Уже загружено"},
 };
 
+QString stopLine() { return QStringLiteral("СТОП - выполнение команды остановлено"); }
+
 QString refusalText(uint32_t pending)
 {
     switch (pending) {
@@ -63,6 +65,7 @@ void proto_Vorlen_v2::sendCommand(uint32_t code, const uint8_t* payload, uint32_
     // touches the frame, so a pending command keeps its frame and attempts.
     if (!buildRequest(code, payload, n))
         return;
+    ++sendCount;
     attemptsLeft = kTransmissions;
     pendingCmd = code;
     replyTimer.setInterval(kReplyTimeoutMs);
@@ -87,7 +90,7 @@ void proto_Vorlen_v2::stopCommand()
 {
     replyTimer.stop();
     attemptsLeft = 0;
-    emit log(QStringLiteral("СТОП - выполнение команды остановлено"));
+    emit log(stopLine());
 }
 
 void proto_Vorlen_v2::finishProgramming(const QString& text)
@@ -147,6 +150,7 @@ void proto_Vorlen_v2::processFrame(const uint8_t* buf, uint32_t size)
         return;
 
     const uint8_t code = buf[3];
+    const uint32_t sendsBefore = sendCount;
     QString summary;
     if (code == pendingCmd) {
         summary = QStringLiteral("Принят ожидаемый ответ на команду - ") + decodeReply(buf, size);
@@ -157,6 +161,13 @@ void proto_Vorlen_v2::processFrame(const uint8_t* buf, uint32_t size)
         summary = QStringLiteral("Принят неожидаемый ответ на другую команду") + QStringLiteral(" - ") + description;
     }
     emit log(summary);
-    stopCommand();
+    if (sendCount == sendsBefore) {
+        stopCommand();
+    } else {
+        // A view answered the reply with its next request (archive block,
+        // user-data chunk): that request keeps its time-out and repeats, so a
+        // lost follow-up does not stall the transfer.
+        emit log(stopLine());
+    }
     programmingReply(code);
 }

@@ -123,6 +123,7 @@ private:
 
     uint32_t pendingCmd = 0;
     uint32_t attemptsLeft = 0;
+    uint32_t sendCount = 0;   // requests built so far; tells a follow-up sent during decoding
     uint8_t txFrame[rec::frame::kMaxFrame] = {};
     uint32_t txLength = 0;
     QTimer replyTimer;
