@@ -687,7 +687,7 @@ private:
     {
         T* w = window->findChild<T*>(QString::fromUtf8(name));
         if (!w)
-            qWarning("missing widget %s", name);
+            qFatal("the form has no %s named %s", T::staticMetaObject.className(), name);
         return w;
     }
     // Calls check(page) with every page of every tab widget shown in turn.
