@@ -18,27 +18,21 @@
 
 namespace bench {
 
-// A complete frame around a payload, checksum included.
-inline QByteArray frame(uint8_t code, const QByteArray& payload = QByteArray())
-{
-    QByteArray f;
-    const int length = payload.size() + 6;
-    f.append(char(0xAA));
-    f.append(char(length & 0xFF));
-    f.append(char((length >> 8) & 0xFF));
-    f.append(char(code));
-    f.append(payload);
-    f.append(2, char(0));
-    Crc16().append(reinterpret_cast<uint8_t*>(f.data()), static_cast<uint16_t>(f.size()));
-    return f;
-}
-
 inline QByteArray bytes(std::initializer_list<int> values)
 {
     QByteArray b;
     for (int v : values)
         b.append(char(v));
     return b;
+}
+
+// A complete frame around a payload, checksum included.
+inline QByteArray frame(uint8_t code, const QByteArray& payload = QByteArray())
+{
+    const int length = payload.size() + 6;
+    QByteArray f = bytes({0xAA, length & 0xFF, length >> 8, code}) + payload + QByteArray(2, 0);
+    Crc16().append(reinterpret_cast<uint8_t*>(f.data()), static_cast<uint16_t>(f.size()));
+    return f;
 }
 
 class Bench
@@ -61,66 +55,52 @@ public:
     {
         if (!dir.isValid() || !server->start())
             return false;
-        QComboBox* ports = combo("serialPortList_comboBox");
-        ports->addItem(QStringLiteral("(") + server->linkPath() + QStringLiteral(")   RConf test"));
-        ports->setCurrentIndex(ports->count() - 1);
+        combo("serialPortList_comboBox")->addItem(QStringLiteral("(") + server->linkPath() + QStringLiteral(")   RConf test"));
+        combo("serialPortList_comboBox")->setCurrentIndex(combo("serialPortList_comboBox")->count() - 1);
         return true;
     }
 
-    template <class T> T* widget(const char* name) const
+    template <class T = QWidget> T* widget(const char* name) const
     {
         T* w = window->findChild<T*>(QLatin1String(name));
         if (!w)
             qFatal("no widget %s", name);
         return w;
     }
-    QLabel* label(const char* name) const { return widget<QLabel>(name); }
     QPushButton* button(const char* name) const { return widget<QPushButton>(name); }
     QComboBox* combo(const char* name) const { return widget<QComboBox>(name); }
     QTabWidget* tabs(const char* name) const { return widget<QTabWidget>(name); }
-    QString text(const char* name) const { return label(name)->text(); }
+    QString text(const char* name) const { return widget<QLabel>(name)->text(); }
 
     // A click as the user makes it: nothing happens on a disabled button.
     void click(const char* name) { button(name)->click(); }
-
     // Chooses an item the way the keyboard does, so both activated signals fire.
     void choose(const char* name, int index)
     {
-        QComboBox* box = combo(name);
-        if (index > 0) {
-            box->setCurrentIndex(index - 1);
-            QTest::keyClick(box, Qt::Key_Down);
-        } else {
-            box->setCurrentIndex(1);
-            QTest::keyClick(box, Qt::Key_Up);
-        }
+        combo(name)->setCurrentIndex(index > 0 ? index - 1 : 1);
+        QTest::keyClick(combo(name), index > 0 ? Qt::Key_Down : Qt::Key_Up);
     }
 
-    QStringList logLines() const
+    QStringList lines(const char* pane) const
     {
         window->flushPanes();
-        return widget<QPlainTextEdit>("log_Edit")->toPlainText().split(QLatin1Char('\n'));
+        return widget<QPlainTextEdit>(pane)->toPlainText().split(QLatin1Char('\n'));
     }
-    QStringList exchangeLines() const
+    // Log lines end with their text after the time stamp.
+    int indexInLog(const QString& text, int from = 0) const
     {
-        window->flushPanes();
-        return widget<QPlainTextEdit>("exchange_PlainText")->toPlainText().split(QLatin1Char('\n'));
+        const QStringList all = lines("log_Edit");
+        for (int i = from; i < all.size(); ++i)
+            if (all[i].endsWith(text))
+                return i;
+        return -1;
     }
-    // Lines end with their text after the time stamp.
     int countLog(const QString& text) const
     {
         int n = 0;
-        for (const QString& line : logLines())
-            n += line.endsWith(text) ? 1 : 0;
+        for (int i = indexInLog(text); i >= 0; i = indexInLog(text, i + 1))
+            ++n;
         return n;
-    }
-    int indexInLog(const QString& text, int from = 0) const
-    {
-        const QStringList lines = logLines();
-        for (int i = from; i < lines.size(); ++i)
-            if (lines[i].endsWith(text))
-                return i;
-        return -1;
     }
 
     // Request frames the board received with this code.
@@ -134,26 +114,21 @@ public:
     }
 
     bool isOpen() const { return button("serialPortAction_Button")->text() == QStringLiteral("Закрыть"); }
-
     // The status tab names a running program (not a placeholder).
     bool showsProgram() const
     {
         const QString mode = text("info_WorkMode_label");
         return mode.contains(QStringLiteral("Загрузчик")) || mode.contains(QStringLiteral("Основная программа"));
     }
-
     // Opens the port and waits for the status reply to be shown.
     bool openAndWaitStatus()
     {
         click("serialPortAction_Button");
         QElapsedTimer t;
         t.start();
-        while (t.elapsed() < 10000) {
-            if (showsProgram())
-                return true;
+        while (!showsProgram() && t.elapsed() < 10000)
             QTest::qWait(10);
-        }
-        return false;
+        return showsProgram();
     }
 
     QTemporaryDir dir;
