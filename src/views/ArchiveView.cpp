@@ -1,29 +1,275 @@
 #include "MainWindow.h"
 
+#include <QDate>
+#include <QStringList>
+#include <QTableWidgetItem>
+#include <QTime>
+
+#include <algorithm>
+
+#include "LittleEndian.h"
+#include "Records.h"
 #include "ui_MainWindow.h"
 
-// PLACEHOLDER: bodies below are empty until this view is built.
+namespace {
+
+struct ArchiveRate {
+    uint32_t periodMs;
+    const char* statusText;
+};
+
+// Index = item of archive_Start_RecFreq_comboBox.
+const ArchiveRate kArchiveRates[] = {
+    {10, "100 точек в секунду"},    {20, "50 точек в секунду"},     {25, "40 точек в секунду"},
+    {50, "20 точек в секунду"},     {100, "10 точек в секунду"},    {200, "5 точек в секунду"},
+    {250, "4 точки в секунду"},     {500, "2 точки в секунду"},     {1000, "1 точка в секунду"},
+    {60000, "1 точка в минуту"},    {600000, "1 точка в 10 минут"}, {900000, "1 точка в 15 минут"},
+    {1800000, "1 точка в 30 минут"}, {3600000, "1 точка в час"},
+};
+constexpr int kArchiveRateCount = static_cast<int>(sizeof kArchiveRates / sizeof kArchiveRates[0]);
+
+QString periodText(uint32_t periodMs)
+{
+    for (const ArchiveRate& r : kArchiveRates)
+        if (r.periodMs == periodMs)
+            return QString::fromUtf8(r.statusText);
+    return QString();
+}
+
+// The board reports its count in a byte, but the engine keeps at most 100
+// records: a load never goes past that.
+uint32_t recordsToLoad(const uint8_t* status)
+{
+    return std::min<uint32_t>(status[rec::archive::kCount], rec::archive::kMaxRecords);
+}
+
+QString number(double v)
+{
+    return QString::number(v, 'g', 6);
+}
+
+QString accelScaleText(uint8_t code)
+{
+    static const char* const names[] = {"2G", "4G", "8G", "16G"};
+    return code < 4 ? QString::fromLatin1(names[code]) : QString();
+}
+
+QString conductText(uint8_t code)
+{
+    switch (code) {
+    case 1: return QStringLiteral("Подтяжка 1К");
+    case 2: return QStringLiteral("Подтяжка 10К");
+    case 3: return QStringLiteral("Подтяжка 100К");
+    default: return QStringLiteral("Отключен");
+    }
+}
+
+enum ArchiveRow {
+    RowTime, RowAdcTemp, RowVolt0, RowVolt1, RowVolt2, RowVolt3, RowAccScale, RowAccX, RowAccY, RowAccZ,
+    RowLight, RowHumidity, RowShtTemp, RowPressure, RowPressTemp, RowConduct, RowCount
+};
+
+const QStringList& archiveRowHeaders()
+{
+    static const QStringList headers = {
+        QStringLiteral("Время измерения"),     QStringLiteral("Температура АЦП"),
+        QStringLiteral("Напряжение, канал 0"), QStringLiteral("Напряжение, канал 1"),
+        QStringLiteral("Напряжение, канал 2"), QStringLiteral("Напряжение, канал 3"),
+        QStringLiteral("Акселерометр, шкала"), QStringLiteral("Акселерометр, ось X"),
+        QStringLiteral("Акселерометр, ось Y"), QStringLiteral("Акселерометр, ось Z"),
+        QStringLiteral("Датчик освещенности"), QStringLiteral("Влажность"),
+        QStringLiteral("Температура Д_влажн"), QStringLiteral("Давление"),
+        QStringLiteral("Температура Д_давл"),  QStringLiteral("Шкала кондуктометра"),
+    };
+    return headers;
+}
+
+// The sixteen texts of one archive record's column (rows 1..15; row 0, the
+// time, depends on the start stamp and is filled by the caller).
+QStringList recordTexts(const uint8_t* r)
+{
+    using namespace rec::meas;
+    const QString degC = QStringLiteral(" °C");   // Latin C in this table
+    const QString off = QStringLiteral("Отключен");
+    const uint8_t bits = r[kAnswerBits];
+
+    QStringList t;
+    for (int i = 0; i < RowCount; ++i)
+        t << QString();
+    t[RowAdcTemp] = number(le::i16(r + kAdcTemp) / 100.0) + degC;
+    t[RowVolt0] = number(le::f32(r + kVolt1)) + QStringLiteral(" В");
+    t[RowVolt1] = number(le::f32(r + kVolt2)) + QStringLiteral(" В");
+    t[RowVolt2] = number(le::f32(r + kVolt3)) + QStringLiteral(" В");
+    t[RowVolt3] = number(le::f32(r + kVolt4)) + QStringLiteral(" В");
+    if (bits & kBitAccel) {
+        t[RowAccScale] = accelScaleText(r[kAccScale]);
+        t[RowAccX] = QString::number(le::i16(r + kAccX));
+        t[RowAccY] = QString::number(le::i16(r + kAccY));
+        t[RowAccZ] = QString::number(le::i16(r + kAccZ));
+    } else {
+        t[RowAccScale] = t[RowAccX] = t[RowAccY] = t[RowAccZ] = off;
+    }
+    t[RowLight] = (bits & kBitLight) ? number(le::f32(r + kLight)) + QStringLiteral(" Люкс") : off;
+    if (bits & kBitHumidity) {
+        t[RowHumidity] = number(le::u16(r + kHumidity) / 100.0) + QStringLiteral(" %RH");
+        t[RowShtTemp] = number(le::i16(r + kShtTemp) / 100.0) + degC;
+    } else {
+        t[RowHumidity] = t[RowShtTemp] = off;
+    }
+    if (bits & kBitPressure) {
+        t[RowPressure] = number(le::f32(r + kPressure)) + QStringLiteral(" мБар");
+        t[RowPressTemp] = number(le::i16(r + kPressTemp) / 100.0) + degC;
+    } else {
+        t[RowPressure] = t[RowPressTemp] = off;
+    }
+    t[RowConduct] = conductText(r[kConductCode]);
+    return t;
+}
+
+} // namespace
 
 void MainWindow::on_archive_GetStatus_button_clicked()
 {
+    if (!proto.isCommandAvailable(rec::cmd::archiveControl))
+        return;
+    proto.sendCommand(rec::cmd::archiveControl, nullptr, 0);
 }
 
 void MainWindow::on_archive_StartRecord_button_clicked()
 {
-}
+    using namespace rec::archive;
+    uint8_t block[kBlockSize] = {};
 
-void MainWindow::on_archive_GetData_button_clicked()
-{
+    int rate = ui->archive_Start_RecFreq_comboBox->currentIndex();
+    if (rate < 0 || rate >= kArchiveRateCount)
+        rate = 0;   // the form's default rate
+    le::put32(block + kPeriod, kArchiveRates[rate].periodMs);
+    block[kCount] = static_cast<uint8_t>(ui->archive_Start_RecQtt_spinBox->value());
+
+    const QDateTime now = clock();
+    const QDate d = now.date();
+    const QTime t = now.time();
+    block[kYear] = static_cast<uint8_t>((d.year() + 48) & 0xFF);
+    block[kMonth] = static_cast<uint8_t>(d.month());
+    block[kDay] = static_cast<uint8_t>(d.day());
+    block[kHour] = static_cast<uint8_t>(t.hour());
+    block[kMinute] = static_cast<uint8_t>(t.minute());
+    block[kSecond] = static_cast<uint8_t>(t.second());
+
+    if (!proto.isCommandAvailable(rec::cmd::archiveControl))
+        return;
+    proto.sendCommand(rec::cmd::archiveControl, block, kBlockSize);
 }
 
 void MainWindow::showArchiveStatus()
 {
+    using namespace rec::archive;
+    const uint8_t* s = proto.archiveStatus;
+    const uint8_t state = s[kState];
+
+    if (state == 0) {
+        ui->archive_CurrentStatus_label->setText(QStringLiteral("Архив не инициализирован"));
+        ui->archive_CurrentDateTime_DateTimeEdit->setDateTime(clock());
+        ui->archive_CurrentRecordsQtt_label->setText(QStringLiteral("НЕДОСТУПНО"));
+        ui->archive_CurrentTimeStamp_label->setText(QStringLiteral("НЕДОСТУПНО"));
+        ui->archive_Record_progressBar->hide();
+        return;
+    }
+    if (state == 1)
+        ui->archive_CurrentStatus_label->setText(QStringLiteral("Идет процесс сохранения данных"));
+    else if (state == 2)
+        ui->archive_CurrentStatus_label->setText(QStringLiteral("Загрузка архива из энергонезависимой памяти"));
+    else if (state == 3)
+        ui->archive_CurrentStatus_label->setText(QStringLiteral("Архивирование завершено"));
+
+    ui->archive_Record_progressBar->setMaximum(s[kCount]);
+    ui->archive_Record_progressBar->setValue(s[kStored]);
+    ui->archive_Record_progressBar->show();
+
+    const QDate date(2000 + s[kYear], s[kMonth], s[kDay]);
+    if (date.isValid()) {
+        QTime time(s[kHour], s[kMinute], s[kSecond], 0);
+        if (!time.isValid())
+            time = QTime(0, 0, 0);
+        ui->archive_CurrentDateTime_DateTimeEdit->setDateTime(QDateTime(date, time));
+    }
+    ui->archive_CurrentRecordsQtt_label->setText(QString::number(s[kCount]));
+    ui->archive_CurrentTimeStamp_label->setText(periodText(le::u32(s + kPeriod)));
+}
+
+void MainWindow::on_archive_GetData_button_clicked()
+{
+    using namespace rec::archive;
+    const uint8_t* s = proto.archiveStatus;
+    const uint32_t onBoard = s[kCount];
+
+    if (onBoard == 0) {
+        dialogs->information(this, QStringLiteral("Ошибка"), QStringLiteral("Нет информации для загрузки"));
+        return;
+    }
+    if (s[kState] == 1) {
+        dialogs->information(this, QStringLiteral("Ошибка"), QStringLiteral("Дождитесь окончания записи архива"));
+        return;
+    }
+    const uint32_t total = recordsToLoad(s);
+    if (onBoard > total)
+        log(QStringLiteral("Архив: на плате %1 записей, загружаются первые %2").arg(onBoard).arg(total));
+
+    const uint32_t n = std::min(total, kMaxChunk);
+    if (proto.isCommandAvailable(rec::cmd::archiveData)) {
+        const uint8_t request[2] = {0, static_cast<uint8_t>(n)};
+        proto.sendCommand(rec::cmd::archiveData, request, sizeof request);
+    }
+    archiveLoadedCount = 0;
+    archiveChunkCount = n;
 }
 
 void MainWindow::archiveDataReceived()
 {
+    // A reply with no chunk outstanding (a late duplicate, or none asked for)
+    // must not start or advance a load.
+    if (archiveChunkCount == 0)
+        return;
+    const uint32_t total = recordsToLoad(proto.archiveStatus);
+
+    archiveLoadedCount += archiveChunkCount;
+    ui->archive_loading_progressBar->setMaximum(static_cast<int>(total));
+    ui->archive_loading_progressBar->setValue(static_cast<int>(std::min(archiveLoadedCount, total)));
+
+    const uint32_t remaining = total > archiveLoadedCount ? total - archiveLoadedCount : 0;
+    archiveChunkCount = std::min(remaining, rec::archive::kMaxChunk);
+
+    if (archiveChunkCount > 0) {
+        const uint8_t request[2] = {static_cast<uint8_t>(archiveLoadedCount), static_cast<uint8_t>(archiveChunkCount)};
+        proto.sendCommand(rec::cmd::archiveData, request, sizeof request);
+    } else {
+        showArchiveTable();
+    }
 }
 
 void MainWindow::showArchiveTable()
 {
+    using namespace rec::archive;
+    QTableWidget* table = ui->archive_Data_tableWidget;
+    const uint32_t total = recordsToLoad(proto.archiveStatus);
+
+    table->clearContents();
+    table->setRowCount(RowCount);
+    table->setColumnCount(static_cast<int>(total));
+    table->setVerticalHeaderLabels(archiveRowHeaders());
+
+    const uint32_t shown = std::min(archiveLoadedCount, total);
+    if (shown == 0)
+        return;
+
+    const QDateTime start = ui->archive_CurrentDateTime_DateTimeEdit->dateTime();
+    const uint32_t t0 = le::u32(proto.archiveData + rec::meas::kRunTime);
+    for (uint32_t k = 0; k < shown; ++k) {
+        const uint8_t* r = proto.archiveData + k * kRecordSize;
+        QStringList texts = recordTexts(r);
+        const uint32_t elapsed = le::u32(r + rec::meas::kRunTime) - t0;   // wraps like the board's counter
+        texts[RowTime] = start.addMSecs(static_cast<qint64>(elapsed)).toString(QStringLiteral("hh:mm:ss:zzz"));
+        for (int row = 0; row < RowCount; ++row)
+            table->setItem(row, static_cast<int>(k), new QTableWidgetItem(texts[row]));
+    }
 }

@@ -1,37 +1,205 @@
 #include "MainWindow.h"
 
+#include <QDoubleSpinBox>
+#include <QSpinBox>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "LittleEndian.h"
+#include "Records.h"
 #include "ui_MainWindow.h"
 
-// PLACEHOLDER: bodies below are empty until this view is built.
+namespace {
 
-void MainWindow::on_userData_write_Button_clicked()
+constexpr uint8_t kTypePhysics = 1, kTypeChemistry = 2, kTypeBiology = 4;
+
+// One field of a user calibration block: a float coefficient (double spin
+// box) or a one-byte step (spin box), with its default.
+struct UserField {
+    uint32_t offset;
+    QDoubleSpinBox* Ui::MainWindow::*coef;   // null for a step field
+    QSpinBox* Ui::MainWindow::*step;         // null for a coefficient
+    double defaultValue;
+};
+
+using M = Ui::MainWindow;
+
+const std::vector<UserField>& physicsFields()
 {
+    static const std::vector<UserField> f = {
+        {0, &M::physic_k_tempSens_dSpinBox, nullptr, 1.0},
+        {4, &M::physic_d_tempSens_dSpinBox, nullptr, 0.0},
+        {8, &M::physic_k_teslaSens_dSpinBox, nullptr, 1.0},
+        {12, &M::physic_d_teslaSens_dSpinBox, nullptr, 0.0},
+        {16, &M::physic_k_voltSens_dSpinBox, nullptr, 1.0},
+        {20, &M::physic_d_voltSens_dSpinBox, nullptr, 0.0},
+        {24, &M::physic_k_amperSens_dSpinBox, nullptr, 1.0},
+        {28, &M::physic_d_amperSens_dSpinBox, nullptr, 0.0},
+        {32, &M::physic_d_absPressSens_dSpinBox, nullptr, 1.0},
+        {36, nullptr, &M::physic_step_tempSens_SpinBox, 1},
+        {37, nullptr, &M::physic_step_teslaSens_SpinBox, 1},
+        {38, nullptr, &M::physic_step_voltSens_SpinBox, 1},
+        {39, nullptr, &M::physic_step_amperSens_SpinBox, 1},
+    };
+    return f;
 }
+
+// Byte 43 is reserved and goes back to the board as last read.
+const std::vector<UserField>& chemistryFields()
+{
+    static const std::vector<UserField> f = {
+        {0, &M::chem_k_phSens_dSpinBox, nullptr, 1.0},
+        {4, &M::chem_d_phSens_dSpinBox, nullptr, 0.0},
+        {8, &M::chem_k_tempSens_dSpinBox, nullptr, 1.0},
+        {12, &M::chem_d_tempSens_dSpinBox, nullptr, 0.0},
+        {16, &M::chem_k1_conductSens_dSpinBox, nullptr, 1.0},
+        {20, &M::chem_d1_conductSens_dSpinBox, nullptr, 0.0},
+        {24, &M::chem_k2_conductSens_dSpinBox, nullptr, 1.0},
+        {28, &M::chem_d2_conductSens_dSpinBox, nullptr, 0.0},
+        {32, &M::chem_k3_conductSens_dSpinBox, nullptr, 1.0},
+        {36, &M::chem_d3_conductSens_dSpinBox, nullptr, 0.0},
+        {40, nullptr, &M::chem_step_phSens_SpinBox, 2},
+        {41, nullptr, &M::chem_step_tempSens_SpinBox, 1},
+        {42, nullptr, &M::chem_step_conductSens_SpinBox, 2},
+    };
+    return f;
+}
+
+// Bytes 30 and 31 are reserved and go back as last read.
+const std::vector<UserField>& biologyFields()
+{
+    static const std::vector<UserField> f = {
+        {0, &M::bio_k_phSens_dSpinBox, nullptr, 1.0},
+        {4, &M::bio_d_phSens_dSpinBox, nullptr, 0.0},
+        {8, &M::bio_k_tempSens_dSpinBox, nullptr, 1.0},
+        {12, &M::bio_d_tempSens_dSpinBox, nullptr, 0.0},
+        {16, &M::bio_d_Tout_dSpinBox, nullptr, 0.0},
+        {20, &M::bio_d_HumSens_dSpinBox, nullptr, 0.0},
+        {24, &M::bio_d_LightSens_dSpinBox, nullptr, 0.0},
+        {28, nullptr, &M::bio_step_phSens_SpinBox, 2},
+        {29, nullptr, &M::bio_step_tempSens_SpinBox, 1},
+    };
+    return f;
+}
+
+// The block of a board type; false for types without one (ecology, unset,
+// photocolorimeter).
+bool userBlock(uint8_t devType, const std::vector<UserField>** fields, uint32_t* size)
+{
+    switch (devType) {
+    case kTypePhysics: *fields = &physicsFields(); *size = rec::user::kPhysicsSize; return true;
+    case kTypeChemistry: *fields = &chemistryFields(); *size = rec::user::kChemistrySize; return true;
+    case kTypeBiology: *fields = &biologyFields(); *size = rec::user::kBiologySize; return true;
+    default: return false;
+    }
+}
+
+void setDefaults(Ui::MainWindow* ui, const std::vector<UserField>& fields)
+{
+    for (const UserField& f : fields) {
+        if (f.coef)
+            (ui->*f.coef)->setValue(f.defaultValue);
+        else
+            (ui->*f.step)->setValue(static_cast<int>(f.defaultValue));
+    }
+}
+
+} // namespace
 
 void MainWindow::on_userData_read_Button_clicked()
 {
-}
-
-void MainWindow::on_chem_DefaultReset_button_clicked()
-{
-}
-
-void MainWindow::on_physic_DefaultReset_button_clicked()
-{
-}
-
-void MainWindow::on_bio_DefaultReset_button_clicked()
-{
+    if (!proto.isCommandAvailable(rec::cmd::getUserData))
+        return;
+    proto.sendCommand(rec::cmd::getUserData, nullptr, 0);
 }
 
 void MainWindow::showUserCalibrations(uint32_t readedSize)
 {
-    Q_UNUSED(readedSize);
+    const std::vector<UserField>* fields = nullptr;
+    uint32_t size = 0;
+    if (!userBlock(proto.devInfo.devType, &fields, &size)) {
+        ui->userData_write_Button->setEnabled(true);
+        return;
+    }
+    // A short reply leaves stale bytes of an earlier read behind its end;
+    // showing them, and later writing them back, would pass them off as the board's.
+    if (readedSize < size) {
+        log(QStringLiteral("Пользовательские калибровки: ОШИБКА - принято %1 байт вместо %2, данные не показаны")
+                .arg(readedSize)
+                .arg(size));
+        return;
+    }
+    ui->userData_write_Button->setEnabled(true);
+
+    const uint8_t* block = proto.userData;
+    for (const UserField& f : *fields) {
+        if (f.step) {
+            (ui->*f.step)->setValue(block[f.offset]);
+            continue;
+        }
+        const double v = le::f32(block + f.offset);
+        // An erased cell reads as NaN, which a spin box cannot hold.
+        (ui->*f.coef)->setValue(std::isfinite(v) ? v : 0.0);
+    }
+}
+
+void MainWindow::on_userData_write_Button_clicked()
+{
+    if (!proto.isCommandAvailable(rec::cmd::setUserData))
+        return;
+    const std::vector<UserField>* fields = nullptr;
+    uint32_t size = 0;
+    if (proto.devInfo.devType == 0 || !userBlock(proto.devInfo.devType, &fields, &size))
+        return;
+
+    uint8_t* block = proto.userData;
+    for (const UserField& f : *fields) {
+        if (f.coef)
+            le::putF32(block + f.offset, static_cast<float>((ui->*f.coef)->value()));
+        else
+            block[f.offset] = static_cast<uint8_t>((ui->*f.step)->value() & 0xFF);
+    }
+    proto.userDataSize = static_cast<uint8_t>(size);
+    proto.userDataOffset = 0;
+
+    uint8_t payload[3 + rec::user::kMaxChunk];
+    payload[0] = 0;
+    payload[1] = static_cast<uint8_t>(size);
+    payload[2] = 1;
+    std::copy(block, block + size, payload + 3);
+    proto.sendCommand(rec::cmd::setUserData, payload, 3 + size);
 }
 
 void MainWindow::continueUserDataWrite(uint8_t offset, uint8_t len, uint8_t cmdType)
 {
-    Q_UNUSED(offset);
-    Q_UNUSED(len);
-    Q_UNUSED(cmdType);
+    const uint8_t next = static_cast<uint8_t>(offset + len);
+    proto.userDataOffset = next;
+    if (cmdType == 1 || next >= proto.userDataSize)
+        return;
+
+    const uint32_t remaining = proto.userDataSize - next;
+    const uint32_t k = std::min(remaining, rec::user::kMaxChunk);
+    uint8_t payload[3 + rec::user::kMaxChunk];
+    payload[0] = next;
+    payload[1] = static_cast<uint8_t>(k);
+    payload[2] = remaining > rec::user::kMaxChunk ? 0 : 1;
+    std::copy(proto.userData + next, proto.userData + next + k, payload + 3);
+    proto.sendCommand(rec::cmd::setUserData, payload, 3 + k);
+}
+
+void MainWindow::on_physic_DefaultReset_button_clicked()
+{
+    setDefaults(ui, physicsFields());
+}
+
+void MainWindow::on_chem_DefaultReset_button_clicked()
+{
+    setDefaults(ui, chemistryFields());
+}
+
+void MainWindow::on_bio_DefaultReset_button_clicked()
+{
+    setDefaults(ui, biologyFields());
 }
