@@ -61,8 +61,7 @@ BoardServer::BoardServer(const Options& options, QObject* parent)
 
 BoardServer::~BoardServer()
 {
-    if (!opts.stateFile.isEmpty())
-        saveState();
+    saveState();
     goDown();
     if (opts.registerForDiscovery)
         SimulatorPorts::unregisterEntry(discoveryId);
@@ -75,8 +74,10 @@ QString BoardServer::defaultLinkPath(BoardType type)
 
 bool BoardServer::start(QString* error)
 {
+    // A refused state file is left as it is: never replaced by a fresh board.
     if (!opts.stateFile.isEmpty() && !StateFile::load(opts.stateFile, model, error))
         return false;
+    stateUsable = true;
     model.powerOn();
     savedRevision = model.persistentRevision();
     if (!opts.stateFile.isEmpty())
@@ -320,7 +321,7 @@ void BoardServer::scheduleSave()
 
 bool BoardServer::saveState(QString* error)
 {
-    if (opts.stateFile.isEmpty())
+    if (opts.stateFile.isEmpty() || !stateUsable)
         return true;
     saveTimer.stop();
     if (!StateFile::save(opts.stateFile, model, error))

@@ -104,6 +104,7 @@ private:
     qint64 lastTick = 0;
     QTimer clockTimer, pumpTimer, expireTimer, restartTimer, drainTimer, saveTimer, periodicSaveTimer;
     int drainWaits = 0;
+    bool stateUsable = false; // the state file was loaded (or absent): saving may replace it
     quint64 savedRevision = 0;
     QByteArray savedStatistics;
 };

@@ -4,6 +4,7 @@
 #include "CommandLine.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -25,7 +26,7 @@ void onSignal(int)
 
 void say(const QString& text)
 {
-    std::fprintf(stderr, "vboard: %s\n", text.toLocal8Bit().constData());
+    std::fprintf(stderr, "vboard: %s\n", text.toUtf8().constData()); // Russian texts: always UTF-8
     std::fflush(stderr);
 }
 
@@ -73,7 +74,7 @@ int main(int argc, char* argv[])
     QString message;
     switch (CommandLine().parse(app.arguments(), &options, &message)) {
     case CommandLine::Outcome::Help:
-        std::fputs(CommandLine::helpText().toLocal8Bit().constData(), stdout);
+        std::fputs(CommandLine::helpText().toUtf8().constData(), stdout);
         return 0;
     case CommandLine::Outcome::Error:
         say(message);
@@ -94,7 +95,7 @@ int main(int argc, char* argv[])
         say(error);
         return 1;
     }
-    std::fprintf(stdout, "%s\n", server.linkPath().toLocal8Bit().constData());
+    std::fprintf(stdout, "%s\n", QFile::encodeName(server.linkPath()).constData());
     std::fflush(stdout);
 
     QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
