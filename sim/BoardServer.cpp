@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unistd.h>
 
 namespace vboard {
 
@@ -19,15 +18,17 @@ constexpr int kDrainPollMs = 5;        // waiting for the client to read the las
 constexpr int kDrainMaxWaits = 60;     // ... at most about 300 ms
 constexpr int kSaveDelayMs = 300;
 constexpr int kPeriodicSaveMs = 10000;
-int serverCounter = 0;
 } // namespace
 
 BoardServer::BoardServer(const Options& options, QObject* parent)
     : QObject(parent), opts(options), model(options.type, options.program, options.seed),
       faults(options.seed ^ 0x5EEDu)
 {
-    link = opts.linkPath.isEmpty() ? defaultLinkPath(opts.type) : opts.linkPath;
-    discoveryId = QFileInfo(link).fileName() + QStringLiteral("-%1-%2").arg(::getpid()).arg(++serverCounter);
+    // The port list needs an absolute path; one discovery entry per path, so
+    // a board started again at the path of a crashed one replaces its entry.
+    link = QFileInfo(opts.linkPath.isEmpty() ? defaultLinkPath(opts.type) : opts.linkPath).absoluteFilePath();
+    discoveryId = QFileInfo(link).fileName() + QLatin1Char('-') +
+                  QString::number(qHash(link), 16).rightJustified(8, QLatin1Char('0'));
     clock.start();
 
     clockTimer.setInterval(kTickMs);
@@ -79,9 +80,9 @@ bool BoardServer::start(QString* error)
         return false;
     stateUsable = true;
     model.powerOn();
-    savedRevision = model.persistentRevision();
-    if (!opts.stateFile.isEmpty())
-        scheduleSave();
+    // Written at once, so an unwritable state path is reported before serving.
+    if (!saveState(error))
+        return false;
     if (opts.linkPath.isEmpty())
         QDir().mkpath(SimulatorPorts::folder());
     if (!bringUp(error))
@@ -324,8 +325,13 @@ bool BoardServer::saveState(QString* error)
     if (opts.stateFile.isEmpty() || !stateUsable)
         return true;
     saveTimer.stop();
-    if (!StateFile::save(opts.stateFile, model, error))
+    QString why;
+    if (!StateFile::save(opts.stateFile, model, &why)) {
+        if (error)
+            *error = why;
+        emit stateSaveFailed(why);
         return false;
+    }
     savedRevision = model.persistentRevision();
     savedStatistics = model.statistics();
     return true;

@@ -62,6 +62,7 @@ signals:
     // One write to the terminal: the whole reply, or one piece of a split one.
     void pieceWritten(QByteArray bytes);
     void restarted();
+    void stateSaveFailed(QString message);
 
 private:
     struct Chunk {

@@ -128,5 +128,6 @@ int main(int argc, char* argv[])
     QObject::connect(&server, &BoardServer::restarted, &app, [&] {
         say(QStringLiteral("перезапуск завершён, работает ") + programNameRu(server.board().program()));
     });
+    QObject::connect(&server, &BoardServer::stateSaveFailed, &app, [](const QString& why) { say(why); });
     return app.exec();
 }

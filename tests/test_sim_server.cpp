@@ -120,6 +120,7 @@ private slots:
     void damagedStateFileIsRefused();
     void vboardProgram();
     void vboardRefusesBadInput();
+    void vboardDefaultLinkIsDiscovered();
 
 private:
     QString link(const QString& name) const { return dir->filePath(name); }
@@ -360,20 +361,28 @@ void TestSimServer::splitDelayedAndThrottledReplies()
 
 void TestSimServer::faultsRepeatWithTheSeed()
 {
-    // Which replies are lost depends only on the seed.
+    // Which replies are lost depends only on the seed. Judged on the board's
+    // side (request handled, reply written or not), so load cannot blur it.
     auto pattern = [this](uint32_t seed, const QString& name) {
         BoardServer::Options o = options(link(name));
         o.dropProbability = 0.5;
         o.seed = seed;
         BoardServer server(o);
-        QString answered;
         if (!server.start())
             return QString("start failed");
-        connect(&server, &BoardServer::replySent, [&answered](const QByteArray&) { answered += 'R'; });
+        int sent = 0;
+        connect(&server, &BoardServer::replySent, [&sent](const QByteArray&) { ++sent; });
         Client c(server.linkPath());
         c.open();
+        QString answered;
         for (int i = 0; i < 16; ++i) {
-            answered += c.transact(request(0x00), 150).isEmpty() ? '-' : '+';
+            const int before = sent;
+            c.send(request(0x00));
+            QElapsedTimer t;
+            t.start();
+            while (server.requests().size() < i + 1 && t.elapsed() < 5000)
+                QTest::qWait(2);
+            answered += sent > before ? '+' : '-';
         }
         return answered;
     };
@@ -481,6 +490,16 @@ void TestSimServer::damagedStateFileIsRefused()
     QCOMPARE(f.readAll(), damages.last().bytes);
     f.close();
 
+    // a state file that cannot be written is reported before serving
+    BoardServer::Options unwritable = o;
+    unwritable.stateFile = dir->filePath("no-such-dir/board.state");
+    {
+        BoardServer server(unwritable);
+        QString error;
+        QVERIFY(!server.start(&error));
+        QVERIFY2(error.contains(QStringLiteral("Не удалось записать файл состояния")), qPrintable(error));
+    }
+
     // the file of another board type is refused too
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(good);
@@ -563,6 +582,38 @@ void TestSimServer::vboardRefusesBadInput()
     QVERIFY(QString::fromLocal8Bit(broken.readAllStandardError()).contains(QStringLiteral("Файл состояния")));
     QVERIFY(broken.readAllStandardOutput().isEmpty());
     QVERIFY(!QFileInfo(link("bad")).isSymLink());
+}
+
+void TestSimServer::vboardDefaultLinkIsDiscovered()
+{
+    // The per-user folder follows XDG_RUNTIME_DIR; point it at a scratch folder.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir->path());
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(VBOARD_PATH), {"--type", "ecology"});
+    QVERIFY(p.waitForStarted(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(p.canReadLine(), 10000);
+    const QString folder = dir->filePath(QStringLiteral("rconf-vboard"));
+    const QString expected = folder + QStringLiteral("/vboard-ecology");
+    QCOMPARE(QString::fromLocal8Bit(p.readLine()).trimmed(), expected);
+
+    QDir entries(folder, QStringLiteral("*.port"));
+    QCOMPARE(entries.entryList().size(), 1);
+    QFile entry(entries.filePath(entries.entryList().first()));
+    QVERIFY(entry.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(entry.readAll()),
+             expected + QStringLiteral("\nсимулятор платы, экология, основная программа\n"));
+    entry.close();
+    Client c(expected);
+    QVERIFY(c.open());
+    QCOMPARE(int(uint8_t(c.transact(request(0x00)).at(10))), 3);
+
+    ::kill(pid_t(p.processId()), SIGINT);
+    QVERIFY(p.waitForFinished(10000));
+    QCOMPARE(p.exitCode(), 0);
+    QVERIFY(!QFileInfo(expected).isSymLink());
+    QVERIFY(QDir(folder, QStringLiteral("*.port")).entryList().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestSimServer)
