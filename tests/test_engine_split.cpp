@@ -42,6 +42,9 @@ void EngineSplitTest::replyInPieces_data()
     QTest::newRow("2 pieces, length field whole") << QList<int>{3};
     QTest::newRow("7 pieces") << QList<int>{3, 5, 9, 20, 40, 65};
     QTest::newRow("last byte alone") << QList<int>{69};
+    QTest::newRow("start byte alone") << QList<int>{1};
+    QTest::newRow("length field cut") << QList<int>{2, 30};
+    QTest::newRow("byte by byte at the head") << QList<int>{1, 2, 3, 4};
 }
 
 void EngineSplitTest::replyInPieces()
@@ -119,6 +122,13 @@ void EngineSplitTest::frameWithTrailingGarbage()
     QCOMPARE(e.logs, QStringList({kBadCrc}));
     QCOMPARE(info.count(), 0);
     QVERIFY(e.proto.isWaiting());
+
+    // A start byte whose length field turns out impossible: both parts are
+    // judged on their own.
+    e.clear();
+    e.receive(bytes({0xAA}));
+    e.receive(bytes({0xFF, 0xFF, 0x00, 0x01}));
+    QCOMPARE(e.logs, QStringList({kBadCrc, kBadCrc}));
 
     // A block that does not start with the start byte is never held.
     e.clear();

@@ -10,8 +10,9 @@
 // A block that starts with 0xAA and announces (6..2048 bytes) more than it
 // holds is kept and completed from the following blocks; a complete frame,
 // or a held part that is not completed within the hold time or that the next
-// block would overrun, is handed on as it stands. Every other block is
-// handed on unchanged.
+// block would overrun, is handed on as it stands. A block of one or two
+// bytes starting with 0xAA (its length field not complete yet) is kept the
+// same way. Every other block is handed on unchanged.
 class FrameAssembler : public QObject
 {
     Q_OBJECT
@@ -27,6 +28,7 @@ public:
 
 private:
     void handleBlock(const uint8_t* buf, uint32_t size);
+    bool absorb(const uint8_t* buf, uint32_t size);
     static uint32_t announcedLength(const uint8_t* buf, uint32_t size);
 
     Sink out;
