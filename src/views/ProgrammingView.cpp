@@ -137,6 +137,10 @@ void MainWindow::on_bl_Program_Run_Button_clicked()
 
 void MainWindow::showProgramProgress(float percent, bool ok)
 {
-    ui->bl_Program_ProgressBar->setStyleSheet(ok ? kBarOk : kBarFailed);
+    // Setting a style sheet re-polishes the bar; a run sends the same one
+    // up to 129 times, so it is set only when it changes.
+    const QString& sheet = ok ? kBarOk : kBarFailed;
+    if (ui->bl_Program_ProgressBar->styleSheet() != sheet)
+        ui->bl_Program_ProgressBar->setStyleSheet(sheet);
     ui->bl_Program_ProgressBar->setValue(static_cast<int>(percent));
 }
