@@ -229,7 +229,8 @@ void TestHwConfig::photocolorimeterTypeRule()
 
 void TestHwConfig::unknownTypeAndOverrideBox()
 {
-    const QByteArray original = patternRecord(7, 1);
+    // Type 7 and an erased first coefficient (NaN).
+    const QByteArray original = patternRecord(7, 1).replace(kOffsets[0], 4, QByteArray(4, char(0xFF)));
     Bench b(BoardType::Physics, vboard::Program::Bootloader, original);
     QVERIFY(b.open());
     auto* box = b.get<QCheckBox>("checkBox");
@@ -264,7 +265,10 @@ void TestHwConfig::unknownTypeAndOverrideBox()
     QCOMPARE(b.writes(), 0);
     QCOMPARE(b.server->board().hwConfig(), original);
     b.w.flushPanes();
-    QVERIFY(b.get<QPlainTextEdit>("log_Edit")->toPlainText().contains(QStringLiteral("неизвестный тип устройства 7")));
+    const QString log = b.get<QPlainTextEdit>("log_Edit")->toPlainText();
+    QVERIFY(log.contains(QStringLiteral("HW Config: неизвестный тип устройства 7")));
+    QVERIFY(log.contains(QStringLiteral("HW Config: коэффициент k_ch0 не задан (не число), показан 0")));
+    QCOMPARE(b.coef(0)->value(), 0.0);
 }
 
 QTEST_MAIN(TestHwConfig)

@@ -63,7 +63,7 @@ void MainWindow::showHwConfig()
     switch (proto.devInfo.progMode) {
     case kProgLabBootloader:
         ui->hwConfig_devType_ComboBox->setCurrentIndex(deviceType);
-        if (ui->hwConfig_devType_ComboBox->currentIndex() < 0)
+        if (ui->hwConfig_devType_ComboBox->count() > 0 && ui->hwConfig_devType_ComboBox->currentIndex() < 0)
             log(QStringLiteral("HW Config: неизвестный тип устройства %1, выберите тип перед записью").arg(deviceType));
         for (const HwCoef& c : kHwCoefs) {
             QDoubleSpinBox* box = ui->*c.box;

@@ -140,8 +140,13 @@ void MainWindow::showUserCalibrations(uint32_t readedSize)
             continue;
         }
         const double v = le::f32(block + f.offset);
-        // An erased cell reads as NaN, which a spin box cannot hold.
-        (ui->*f.coef)->setValue(std::isfinite(v) ? v : 0.0);
+        if (!std::isfinite(v)) {
+            // An erased cell reads as NaN, which a spin box cannot hold.
+            log(QStringLiteral("Пользовательские калибровки: значение по смещению %1 не число, показан 0").arg(f.offset));
+            (ui->*f.coef)->setValue(0.0);
+            continue;
+        }
+        (ui->*f.coef)->setValue(v);
     }
 }
 
