@@ -110,6 +110,7 @@ void VirtualBoard::completeRestart()
 {
     const Program next = running == Program::Main ? Program::Bootloader : Program::Main;
     setProgram(next);
+    runTime = 0; // the controller's millisecond counter starts again
     powerOn();
 }
 

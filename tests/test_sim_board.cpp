@@ -446,11 +446,15 @@ void TestSimBoard::restartEntersTheOtherProgram()
 {
     VirtualBoard board(BoardType::Photocolorimeter, Program::Main);
     QVERIFY(!board.restartPending());
+    board.advanceTime(4000);
     QCOMPARE(board.handleRequest(request(0x84)).toHex(), QByteArray("aa060084c19e"));
     QVERIFY(board.restartPending());
     board.completeRestart();
     QVERIFY(!board.restartPending());
     QCOMPARE(int(board.progMode()), 10);
+    board.advanceTime(25);
+    const QByteArray packet = replyPayload(board.handleRequest(request(0x1F)), 0x1F);
+    QCOMPARE(le::u32(u8(packet) + rec::pcraw::kRunTime), 25u); // run time counts from the restart
     QVERIFY(isRefusal(board.handleRequest(request(0x84))));
     QCOMPARE(replyPayload(board.handleRequest(request(0x85)), 0x85), QByteArray());
     QVERIFY(board.restartPending());
