@@ -110,6 +110,7 @@ private slots:
     void init();
     void requestsInPiecesAndGarbage();
     void engineTalksToTheBoard();
+    void archiveRecordsInRealTime();
     void restartComesBackAtTheSamePath();
     void discoveryListsTheBoardAndFollowsRestarts();
     void droppedAndDamagedReplies();
@@ -221,6 +222,52 @@ void TestSimServer::engineTalksToTheBoard()
     QSignalSpy reload(&proto, &proto_Vorlen_v2::cmd_Reload_Request);
     proto.sendCommand(0x84, nullptr, 0);
     QTRY_COMPARE_WITH_TIMEOUT(reload.count(), 1, 5000);
+}
+
+void TestSimServer::archiveRecordsInRealTime()
+{
+    BoardServer server(options(link("a")));
+    QVERIFY(server.start());
+    Oru_SerialPort serial;
+    proto_Vorlen_v2 proto;
+    connect(&proto, &proto_Vorlen_v2::_transmit_data, &serial, &Oru_SerialPort::send);
+    connect(&serial, &Oru_SerialPort::_data_recevied, &proto, &proto_Vorlen_v2::parseReceived);
+    QCOMPARE(serial.openPort(server.linkPath(), 115200, 8, 0, 1), 0);
+    QSignalSpy info(&proto, &proto_Vorlen_v2::cmd_getInfo_received);
+    proto.sendCommand(0x00, nullptr, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(info.count(), 1, 5000);
+
+    QSignalSpy status(&proto, &proto_Vorlen_v2::cmd_archiveControl_received);
+    uint8_t start[30] = {};
+    le::put32(start, 10);
+    start[rec::archive::kCount] = 20;
+    proto.sendCommand(0x20, start, sizeof start);
+    QTRY_COMPARE_WITH_TIMEOUT(status.count(), 1, 5000);
+    QCOMPARE(int(proto.archiveStatus[rec::archive::kState]), 1);
+    // 20 records at 10 ms: finished within a fraction of a second of real time
+    QElapsedTimer t;
+    t.start();
+    while (proto.archiveStatus[rec::archive::kState] != 3 && t.elapsed() < 10000) {
+        const int before = status.count();
+        proto.sendCommand(0x20, nullptr, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(status.count() > before, 5000);
+        QTest::qWait(20);
+    }
+    QCOMPARE(int(proto.archiveStatus[rec::archive::kState]), 3);
+    QCOMPARE(int(proto.archiveStatus[rec::archive::kStored]), 20);
+
+    QSignalSpy data(&proto, &proto_Vorlen_v2::cmd_ArchiveData_received);
+    for (uint8_t address = 0; address < 20; address += 8) {
+        const uint8_t ask[2] = {address, uint8_t(std::min(8, 20 - address))};
+        proto.sendCommand(0x21, ask, 2);
+        QTRY_COMPARE_WITH_TIMEOUT(data.count(), address / 8 + 1, 5000);
+    }
+    const uint32_t t0 = le::u32(proto.archiveData + rec::meas::kRunTime);
+    for (int k = 0; k < 20; ++k) {
+        const uint8_t* r = proto.archiveData + 64 * k;
+        QCOMPARE(le::u32(r + rec::meas::kRunTime), t0 + 10u * uint32_t(k));
+        QCOMPARE(int(r[rec::meas::kAnswerBits]), 0x0F);
+    }
 }
 
 void TestSimServer::restartComesBackAtTheSamePath()
