@@ -38,6 +38,8 @@ for target in fuzz_receive_blocks fuzz_receive_frames fuzz_update_sheet; do
     echo "!! $target found a fault; see $dir/$target.log and $dir/findings/"
     tail -n 40 "$dir/$target.log"
   fi
-  grep -E '^stat::number_of_executed_units|^#[0-9]+ *DONE' "$dir/$target.log" || true
+  runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/$target.log" | tail -n1)"
+  corpus_size="$(find "$corpus" -type f | wc -l)"
+  echo "   ${runs:-0} inputs run, corpus of $corpus_size inputs in $corpus"
 done
 exit "$status"
