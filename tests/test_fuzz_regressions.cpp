@@ -103,8 +103,10 @@ void TestFuzzRegressions::shortStatusReplyIsNoBootloaderCheck()
     deliver(engine, frame(rec::cmd::getInfo, QByteArray()));   // AA 06 00 00 C1 FD
     QVERIFY(seen.lines.contains(
         QStringLiteral("ОШИБКА - ответ слишком короткий для команды 0x00: принято 6 байт, требуется не менее 15")));
-    QEXPECT_FAIL("", "reported: the sequencer takes the earlier status as the bootloader check", Continue);
     QCOMPARE(seen.sentWithCode(rec::cmd::flashWrite), 0);
+    QVERIFY(seen.lines.contains(QStringLiteral(
+        "ПРОГРАММИРОВАНИЕ::: ОШИБКА - статус устройства не получен, режим бутлоадера не проверен")));
+    QVERIFY(!engine.isProgramming());
 }
 
 QTEST_GUILESS_MAIN(TestFuzzRegressions)

@@ -129,6 +129,12 @@ void TestPortPanel::closeByUserAndFailedOpen()
     QCOMPARE(b.countLog(kOpenFailed), 2);
     QCOMPARE(b.countLog(kOpened), 2);
     verifyClosedPanel(b);
+
+    // A request made while the port is closed is not reported as sent.
+    const int sentBefore = b.countLog(QStringLiteral("Отправлено: 6 байт данных"));
+    b.window->engine().sendCommand(rec::cmd::getInfo, nullptr, 0);
+    QCOMPARE(b.countLog(QStringLiteral("ОШИБКА - COM порт закрыт, 6 байт данных не отправлено")), 1);
+    QCOMPARE(b.countLog(QStringLiteral("Отправлено: 6 байт данных")), sentBefore);
     QVERIFY(b.server->requests().isEmpty());
 }
 

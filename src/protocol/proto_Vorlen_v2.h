@@ -142,6 +142,7 @@ private:
     uint8_t fwConfigNew[rec::fwcfg::kSize] = {};
     // Set only when a read-back reply really carried its record, so a reply
     // too short to be stored can never pass verification.
+    bool statusFresh = false;
     bool pageReadFresh = false;
     bool fwConfigFresh = false;
     bool readBacksWatched = false;

@@ -46,6 +46,7 @@ void proto_Vorlen_v2::startProgramming(const uint8_t* image, uint32_t size)
     emit cmd_program_progress(0, true);
 
     progState = rec::cmd::getInfo;
+    statusFresh = false;
     sendCommand(rec::cmd::getInfo, nullptr, 0);
 }
 
@@ -68,6 +69,7 @@ void proto_Vorlen_v2::watchReadBacks()
         pageReadFresh = size >= kPage && data[-1] == static_cast<uint8_t>(pageIndex & 0xFF);
     });
     connect(this, &proto_Vorlen_v2::cmd_fwConfig_updated, this, [this] { fwConfigFresh = true; });
+    connect(this, &proto_Vorlen_v2::cmd_getInfo_received, this, [this] { statusFresh = true; });
 }
 
 void proto_Vorlen_v2::programmingReply(uint32_t code)
@@ -81,6 +83,13 @@ void proto_Vorlen_v2::programmingReply(uint32_t code)
 
     switch (progState) {
     case rec::cmd::getInfo:
+        // A status reply too short to be decoded proves nothing about the
+        // running program; the status of an earlier reply must not stand in.
+        if (!statusFresh) {
+            finishProgramming(progLine(QStringLiteral("ОШИБКА - статус устройства не получен, режим бутлоадера не проверен")));
+            progressStep(false);
+            return;
+        }
         if (devInfo.progMode % 10 != 0) {
             finishProgramming(progLine(QStringLiteral("ОШИБКА - не установлен режим бутлоадера. Запустите программму "
                                                       "бутлоадера командой во вкладке ОБЩЕЕ")));

@@ -107,6 +107,14 @@ void MainWindow::on_logClear_Button_clicked()
 
 void MainWindow::transmitData(uint8_t* buf, uint32_t size)
 {
+    // A frame built while the port is closed goes nowhere: saying it was sent
+    // would report a failure as success.
+    if (!link.isOpen()) {
+        log(QStringLiteral("ОШИБКА - COM порт закрыт, ") + QString::number(size) +
+            QStringLiteral(" байт данных не отправлено"));
+        exchange(buf, size, 1);
+        return;
+    }
     link.send(buf, size);
     qDebug() << size << " bytes writed to COM port";
     log(QStringLiteral("Отправлено: ") + QString::number(size) + QStringLiteral(" байт данных"));
