@@ -77,6 +77,7 @@ public:
     uint8_t userDataSize = 0;
     uint8_t userDataOffset = 0;
     uint8_t archiveData[rec::archive::kMaxRecords * rec::archive::kRecordSize] = {};
+    uint8_t archiveReplyAddress = 0;   // first record of the last archive data reply
     uint8_t stat[rec::stat::kSize] = {};
     uint8_t pageBuf[rec::flash::kPageSize] = {};
 

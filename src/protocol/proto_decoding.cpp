@@ -84,6 +84,7 @@ QString proto_Vorlen_v2::decodeReply(const uint8_t* buf, uint32_t size)
     case rec::cmd::archiveData:
         if (replyLongEnough(code, size, kArchiveFrameMin)) {
             storeArchiveRecords(payload[kArchiveAddress], payload + kArchiveRecords, p - kArchiveRecords);
+            archiveReplyAddress = payload[kArchiveAddress];
             emit cmd_ArchiveData_received();
         }
         return QStringLiteral("запроса архивных данных");

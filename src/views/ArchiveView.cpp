@@ -226,9 +226,10 @@ void MainWindow::on_archive_GetData_button_clicked()
 
 void MainWindow::archiveDataReceived()
 {
-    // A reply with no chunk outstanding (a late duplicate, or none asked for)
-    // must not start or advance a load.
-    if (archiveChunkCount == 0)
+    // A reply with no chunk outstanding (none asked for), or one for another
+    // block (a late duplicate of a repeated request), must not start or
+    // advance a load: counting it would skip the records still to come.
+    if (archiveChunkCount == 0 || proto.archiveReplyAddress != static_cast<uint8_t>(archiveLoadedCount))
         return;
     const uint32_t total = recordsToLoad(proto.archiveStatus);
 
