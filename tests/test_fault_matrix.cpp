@@ -73,7 +73,7 @@ struct Faults {
     static Faults forSeed(uint32_t seed, int requestsInRun)
     {
         Faults f;
-        f.split = seed % 2 == 1;
+        f.split = seed % 3 != 0;
         f.delayMs = seed % 5 == 2 ? 900 : 0;
         if (seed % 4 == 3) {
             f.vanishAtRequest = 1 + static_cast<int>(seed / 4) % requestsInRun;
@@ -291,6 +291,8 @@ void TestFaultMatrix::firmwareMatrix()
         } else if (kProgFailures.contains(finalLine)) {
             ++tally.failed;
             reportRun(where, QStringLiteral("reported failure: ") + finalLine, wall.elapsed(), cpu);
+            if (qEnvironmentVariableIsSet("RCONF_FAULT_TRACE"))
+                std::printf("%s\n", qPrintable(rig.lines.join(QLatin1Char('\n'))));
         } else {
             ++tally.hung;
             tally.problems << where + QStringLiteral(": ended without a verdict, last line: ") + finalLine;
