@@ -6,7 +6,16 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
 scripts/deps.sh
-scripts/build.sh
+scripts/build.sh rconf vboard mkrbin
+# Two update files to try programming with: one for the laboratory boards,
+# one for the photocolorimeter.
+demo="$top/build/demo"
+mkdir -p "$demo"
+"$top/build/tools/mkrbin" --random-pages 8 --seed 7 --target 1 --version 7 --date 2026-11-20 --hw 2 \
+  --notes "Демонстрационная прошивка лаборатории, версия 7" --out "$demo/laboratory-v7.rbin" >/dev/null
+"$top/build/tools/mkrbin" --random-pages 8 --seed 11 --target 11 --version 3 --date 2026-11-20 --hw 1 \
+  --notes "Демонстрационная прошивка фотоколориметра, версия 3" --out "$demo/photocolorimeter-v3.rbin" >/dev/null
+echo "Update files to program: $demo/*.rbin"
 out=$(mktemp)
 "$top/build/sim/vboard" "$@" > "$out" &
 sim=$!
