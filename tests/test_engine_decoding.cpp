@@ -60,7 +60,7 @@ void EngineDecodingTest::statusReply()
     QCOMPARE(e.logs, QStringList({expected("запрос статуса"), kStop}));
 
     // Flag bytes count by bit 0 only; the rest of the payload is taken as is.
-    e.receive(makeFrame(0x00, bytes({10, 2, 3, 0, 5, 1, 100, 0x83, 0x21})));
+    e.receive(wireFrame(0x00, bytes({10, 2, 3, 0, 5, 1, 100, 0x83, 0x21})));
     QCOMPARE(d.progMode, uint8_t(10));
     QCOMPARE(d.flags, uint8_t(0x02));
     QCOMPARE(d.freePages, uint8_t(5));
@@ -78,7 +78,7 @@ void EngineDecodingTest::statusReplyTooShort()
     e.send(0x00);
     QSignalSpy info(&e.proto, &proto_Vorlen_v2::cmd_getInfo_received);
     e.clear();
-    e.receive(makeFrame(0x00, bytes({0, 1, 1, 0, 64, 0, 1, 0})));
+    e.receive(wireFrame(0x00, bytes({0, 1, 1, 0, 64, 0, 1, 0})));
     QCOMPARE(info.count(), 0);
     QCOMPARE(e.proto.devInfo.progMode, uint8_t(11));
     QCOMPARE(e.logs.size(), 3);
@@ -96,7 +96,7 @@ void EngineDecodingTest::archiveStatus()
     e.send(0x20);
     e.clear();
     const QByteArray block = filled(30, 3);
-    e.receive(makeFrame(0x20, block));
+    e.receive(wireFrame(0x20, block));
     QCOMPARE(status.count(), 1);
     QCOMPARE(record(e.proto.archiveStatus, 30), block);
     QCOMPARE(e.logs, QStringList({expected("запроса статуса архива"), kStop}));
@@ -104,7 +104,7 @@ void EngineDecodingTest::archiveStatus()
     for (int size : {0, 29, 31}) {
         e.send(0x20);
         e.clear();
-        e.receive(makeFrame(0x20, filled(size, 9)));
+        e.receive(wireFrame(0x20, filled(size, 9)));
         QCOMPARE(e.logs, QStringList({expected("запроса статуса архива - формат ответа некорректный"), kStop}));
     }
     QCOMPARE(status.count(), 1);
@@ -118,7 +118,7 @@ void EngineDecodingTest::archiveRecords()
     e.send(0x21, bytes({8, 2}));
     e.clear();
     const QByteArray two = filled(128, 11);
-    const QByteArray reply = makeFrame(0x21, bytes({8, 2}) + two);
+    const QByteArray reply = wireFrame(0x21, bytes({8, 2}) + two);
     QCOMPARE(reply.size(), 136);
     e.receive(reply);
     QCOMPARE(data.count(), 1);
@@ -128,11 +128,11 @@ void EngineDecodingTest::archiveRecords()
     QCOMPARE(e.logs, QStringList({expected("запроса архивных данных"), kStop}));
 
     // Address and count only, no records: nothing stored, still signalled.
-    e.receive(makeFrame(0x21, bytes({0, 0})));
+    e.receive(wireFrame(0x21, bytes({0, 0})));
     QCOMPARE(data.count(), 2);
     // Too short to hold the address.
     e.clear();
-    e.receive(makeFrame(0x21, bytes({3})));
+    e.receive(wireFrame(0x21, bytes({3})));
     QCOMPARE(data.count(), 2);
     QVERIFY(e.logs.first().startsWith(QStringLiteral("ОШИБКА - ответ слишком короткий для команды 0x21")));
 }
@@ -145,13 +145,13 @@ void EngineDecodingTest::archiveRecordsPastTheEnd()
 
     // Records 98..101 announced: 98 and 99 fit, the rest is dropped.
     const QByteArray four = filled(256, 4);
-    e.receive(makeFrame(0x21, bytes({98, 4}) + four));
+    e.receive(wireFrame(0x21, bytes({98, 4}) + four));
     QCOMPARE(data.count(), 1);
     QCOMPARE(record(e.proto.archiveData + 98 * 64, 128), four.left(128));
     QVERIFY(e.logs.first().startsWith(QStringLiteral("ОШИБКА - архивные данные выходят за пределы архива")));
 
     // An address beyond the archive stores nothing at all.
-    e.receive(makeFrame(0x21, bytes({255, 8}) + filled(512, 6)));
+    e.receive(wireFrame(0x21, bytes({255, 8}) + filled(512, 6)));
     QCOMPARE(data.count(), 2);
     QCOMPARE(record(e.proto.archiveData + 98 * 64, 128), four.left(128));
     // The record after the archive is untouched.
@@ -192,7 +192,7 @@ void EngineDecodingTest::rawData()
     e.send(0x1F);
     e.clear();
     const QByteArray packet = filled(size, 13);
-    e.receive(makeFrame(0x1F, packet));
+    e.receive(wireFrame(0x1F, packet));
     QCOMPARE(raw.count(), stored ? 1 : 0);
     QStringList lines;
     if (!line.isEmpty())
@@ -210,7 +210,7 @@ void EngineDecodingTest::rawDataKeepsOnlySlices()
     EngineProbe e;
     e.proto.devInfo.devType = 1;
     const QByteArray packet = filled(300, 17);
-    e.receive(makeFrame(0x1F, packet));
+    e.receive(wireFrame(0x1F, packet));
     QByteArray want(256, '\0');
     uint32_t kept = 0;
     for (const rec::raw::Slice& s : rec::raw::kSlices) {
@@ -250,7 +250,7 @@ void EngineDecodingTest::exchangeData()
     e.send(0x10);
     e.clear();
     const QByteArray data = filled(size, 19);
-    e.receive(makeFrame(0x10, data));
+    e.receive(wireFrame(0x10, data));
     QCOMPARE(exchange.count(), line.isEmpty() ? 1 : 0);
     QCOMPARE(record(e.proto.exchangeData, 64), line.isEmpty() ? data : QByteArray(64, '\0'));
     QStringList lines;
@@ -276,20 +276,20 @@ void EngineDecodingTest::hardwareConfiguration()
     const QByteArray good = hwBlock(288, 21);
     e.send(0x31);
     e.clear();
-    e.receive(makeFrame(0x31, good));
+    e.receive(wireFrame(0x31, good));
     QCOMPARE(readed.count(), 1);
     QCOMPARE(record(e.proto.hwConfig, 288), good.left(288));
     QCOMPARE(e.logs, QStringList({"HW Config: Аппаратная конфигурация загружена", summary, kStop}));
 
     // Too short, then a wrong inner CRC: the record keeps its contents.
     e.clear();
-    e.receive(makeFrame(0x31, hwBlock(287, 22)));
+    e.receive(wireFrame(0x31, hwBlock(287, 22)));
     QCOMPARE(e.logs.first(),
              QStringLiteral("HW Config: ОШИБКА - длина считанной конфигурации не соответсвует установленной"));
     QByteArray wrong = hwBlock(288, 23);
     wrong[5] = char(wrong[5] ^ 0x01);
     e.clear();
-    e.receive(makeFrame(0x31, wrong));
+    e.receive(wireFrame(0x31, wrong));
     QCOMPARE(e.logs, QStringList({"HW Config: ОШИБКА - некорректная контрольная сумма", summary, kStop}));
     QCOMPARE(readed.count(), 1);
     QCOMPARE(record(e.proto.hwConfig, 288), good.left(288));
@@ -298,7 +298,7 @@ void EngineDecodingTest::hardwareConfiguration()
     std::memset(e.proto.fwConfig, 0x3C, sizeof e.proto.fwConfig);
     const QByteArray longer = hwBlock(300, 24);
     e.clear();
-    e.receive(makeFrame(0x31, longer));
+    e.receive(wireFrame(0x31, longer));
     QCOMPARE(readed.count(), 2);
     QCOMPARE(record(e.proto.hwConfig, 288), longer.left(288));
     QCOMPARE(record(e.proto.fwConfig, 60), QByteArray(60, char(0x3C)));
@@ -308,7 +308,7 @@ void EngineDecodingTest::hardwareConfiguration()
     // A longer block whose CRC covers only the first 290 bytes is refused.
     QByteArray trailing = good + filled(10, 1);
     e.clear();
-    e.receive(makeFrame(0x31, trailing));
+    e.receive(wireFrame(0x31, trailing));
     QCOMPARE(e.logs.first(), QStringLiteral("HW Config: ОШИБКА - некорректная контрольная сумма"));
     QCOMPARE(readed.count(), 2);
 }
@@ -325,19 +325,19 @@ void EngineDecodingTest::userData()
     // A 100-byte write goes out as chunk (0, 64, 0) then (64, 36, 1).
     const QByteArray data = filled(100, 29);
     e.send(0x40, bytes({0, 64, 0}) + data.left(64));
-    QCOMPARE(e.sent.last(), makeFrame(0x40, bytes({0, 64, 0}) + data.left(64)));
+    QCOMPARE(e.sent.last(), wireFrame(0x40, bytes({0, 64, 0}) + data.left(64)));
     e.clear();
-    e.receive(makeFrame(0x40, bytes({0, 64, 0})));
+    e.receive(wireFrame(0x40, bytes({0, 64, 0})));
     QCOMPARE(sent.count(), 1);
     QCOMPARE(sent.last(), QList<int>({0, 64, 0}));
     QCOMPARE(e.logs, QStringList({expected("записи пользовательских калибровочных данных. Успешная запись"), kStop}));
     e.send(0x40, bytes({64, 36, 1}) + data.mid(64));
     QCOMPARE(e.sent.last().size(), 3 + 36 + 6);
-    e.receive(makeFrame(0x40, bytes({64, 36, 1})));
+    e.receive(wireFrame(0x40, bytes({64, 36, 1})));
     QCOMPARE(sent.last(), QList<int>({64, 36, 1}));
     // An echo without its three bytes is reported, not decoded.
     e.clear();
-    e.receive(makeFrame(0x40, bytes({64, 36})));
+    e.receive(wireFrame(0x40, bytes({64, 36})));
     QCOMPARE(sent.count(), 2);
     QVERIFY(e.logs.first().startsWith(QStringLiteral("ОШИБКА - ответ слишком короткий для команды 0x40")));
 
@@ -347,7 +347,7 @@ void EngineDecodingTest::userData()
     const QByteArray calib = filled(44, 31);
     e.send(0x41);
     e.clear();
-    e.receive(makeFrame(0x41, calib));
+    e.receive(wireFrame(0x41, calib));
     QCOMPARE(readed.count(), 1);
     QCOMPARE(readed.last(), 44u);
     QCOMPARE(record(e.proto.userData, 44), calib);
@@ -356,7 +356,7 @@ void EngineDecodingTest::userData()
     // Longer than the buffer: cut to 255, the bytes after it untouched.
     const QByteArray huge = filled(300, 37);
     e.clear();
-    e.receive(makeFrame(0x41, huge));
+    e.receive(wireFrame(0x41, huge));
     QCOMPARE(readed.count(), 2);
     QCOMPARE(readed.last(), 255u);
     QCOMPARE(record(e.proto.userData, 255), huge.left(255));
@@ -377,23 +377,23 @@ void EngineDecodingTest::atReplies()
 
     e.send(0x50, bytes({0x80, 0x25, 0, 0, 0x41, 0x54, 0x0D, 0x0A}));
     e.clear();
-    e.receive(makeFrame(0x50));
+    e.receive(wireFrame(0x50));
     QCOMPARE(answers, 0);
     QCOMPARE(e.logs, QStringList({expected("отправки AT-команды"), kStop}));
 
     e.clear();
-    e.receive(makeFrame(0x50, bytes({0x00, 0xC2, 0x01, 0x00}) + QByteArray("OK\r\n")));
+    e.receive(wireFrame(0x50, bytes({0x00, 0xC2, 0x01, 0x00}) + QByteArray("OK\r\n")));
     QCOMPARE(answers, 1);
     QCOMPARE(answer, QByteArray("OK\r\n"));
     QCOMPARE(e.logs, QStringList({expected("Принят ответ на АТ-команду от BLE модуля, на скорости 115200"), kStop}));
 
     // A speed alone is an empty answer; fewer bytes than the speed are reported.
-    e.receive(makeFrame(0x50, bytes({0x80, 0x25, 0, 0})));
+    e.receive(wireFrame(0x50, bytes({0x80, 0x25, 0, 0})));
     QCOMPARE(answers, 2);
     QVERIFY(answer.isEmpty());
     for (int n : {1, 2, 3}) {
         e.clear();
-        e.receive(makeFrame(0x50, filled(n)));
+        e.receive(wireFrame(0x50, filled(n)));
         QCOMPARE(answers, 2);
         QVERIFY(e.logs.first().startsWith(QStringLiteral("ОШИБКА - ответ слишком короткий для команды 0x50")));
     }
@@ -417,13 +417,13 @@ void EngineDecodingTest::flashReplies()
 
     e.send(0x80, bytes({3}) + filled(1024));
     e.clear();
-    e.receive(makeFrame(0x80, bytes({3})));
+    e.receive(wireFrame(0x80, bytes({3})));
     QCOMPARE(e.logs, QStringList({expected(" записи страницы Flash памяти № 3"), kStop}));
 
     const QByteArray page = filled(1024, 41);
     e.send(0x81, bytes({3}));
     e.clear();
-    e.receive(makeFrame(0x81, bytes({3}) + page));
+    e.receive(wireFrame(0x81, bytes({3}) + page));
     QCOMPARE(seen, page);
     QCOMPARE(record(e.proto.pageBuf, 1024), page);
     QCOMPARE(e.logs, QStringList({expected(" чтения страницы Flash памяти № 3"), kStop}));
@@ -431,26 +431,26 @@ void EngineDecodingTest::flashReplies()
     // One byte short of a page: reported, pageBuf unchanged.
     seen.clear();
     e.clear();
-    e.receive(makeFrame(0x81, bytes({4}) + filled(1023, 43)));
+    e.receive(wireFrame(0x81, bytes({4}) + filled(1023, 43)));
     QVERIFY(seen.isEmpty());
     QCOMPARE(record(e.proto.pageBuf, 1024), page);
     QCOMPARE(e.logs.first(), QStringLiteral("ОШИБКА - ответ слишком короткий для команды 0x81: принято 1030 байт, "
                                             "требуется не менее 1031"));
 
     e.clear();
-    e.receive(makeFrame(0x8A, bytes({5, 6})));
+    e.receive(wireFrame(0x8A, bytes({5, 6})));
     QCOMPARE(written.count(), 1);
     QCOMPARE(written.last(), QList<int>({5, 6}));
     QCOMPARE(e.logs.first(),
              QStringLiteral("Принят неожидаемый ответ на другую команду -  записи страницы Flash памяти № 5. Блок № 6"));
 
     e.clear();
-    e.receive(makeFrame(0x8B, bytes({7, 1, 0xDE, 0xAD, 0xBE, 0xEF})));
+    e.receive(wireFrame(0x8B, bytes({7, 1, 0xDE, 0xAD, 0xBE, 0xEF})));
     QCOMPARE(blockRead, QList<QList<int>>({{7, 1}}));
     QCOMPARE(block, bytes({0xDE, 0xAD, 0xBE, 0xEF}));
     QCOMPARE(e.logs.first(),
              QStringLiteral("Принят неожидаемый ответ на другую команду -  чтения страницы Flash памяти № 7. Блок № 1"));
-    e.receive(makeFrame(0x8B, bytes({7})));
+    e.receive(wireFrame(0x8B, bytes({7})));
     QCOMPARE(blockRead.count(), 1);
 }
 
@@ -461,11 +461,11 @@ void EngineDecodingTest::configurationAndStatistics()
     QSignalSpy st(&e.proto, &proto_Vorlen_v2::cmd_stat_received);
 
     const QByteArray cfg = filled(60, 47);
-    e.receive(makeFrame(0x83, cfg + filled(4)));   // trailing bytes ignored
+    e.receive(wireFrame(0x83, cfg + filled(4)));   // trailing bytes ignored
     QCOMPARE(fw.count(), 1);
     QCOMPARE(record(e.proto.fwConfig, 60), cfg);
     e.clear();
-    e.receive(makeFrame(0x83, filled(59, 1)));
+    e.receive(wireFrame(0x83, filled(59, 1)));
     QCOMPARE(fw.count(), 1);
     QCOMPARE(record(e.proto.fwConfig, 60), cfg);
     QVERIFY(e.logs.first().startsWith(QStringLiteral("ОШИБКА - ответ слишком короткий для команды 0x83")));
@@ -473,11 +473,11 @@ void EngineDecodingTest::configurationAndStatistics()
     const QByteArray stats = filled(60, 53);
     e.send(0xFE);
     e.clear();
-    e.receive(makeFrame(0xFE, stats));
+    e.receive(wireFrame(0xFE, stats));
     QCOMPARE(st.count(), 1);
     QCOMPARE(record(e.proto.stat, 60), stats);
     QCOMPARE(e.logs, QStringList({expected("чтения статистики платы"), kStop}));
-    e.receive(makeFrame(0xFE, filled(2)));
+    e.receive(wireFrame(0xFE, filled(2)));
     QCOMPARE(st.count(), 1);
     QCOMPARE(record(e.proto.stat, 60), stats);
 }
@@ -500,7 +500,7 @@ void EngineDecodingTest::acknowledgementsAndRestarts()
         QSignalSpy reload(&e.proto, &proto_Vorlen_v2::cmd_Reload_Request);
         e.send(r.code);
         e.clear();
-        e.receive(makeFrame(r.code));
+        e.receive(wireFrame(r.code));
         QCOMPARE(reload.count(), r.reloads);
         QCOMPARE(e.logs, QStringList({expected(r.description), kStop}));
     }
@@ -519,7 +519,7 @@ void EngineDecodingTest::shortFramesEveryCode()
             for (int n = 0; n <= 70; ++n) {
                 e.clear();
                 e.proto.devInfo.devType = uint8_t(devType);
-                QByteArray f = makeFrame(code, filled(n, code));
+                QByteArray f = wireFrame(code, filled(n, code));
                 // Exact-size heap copy so any over-read is caught.
                 std::vector<uint8_t> exact(f.begin(), f.end());
                 e.proto.parseReceived(exact.data(), uint32_t(exact.size()));

@@ -7,30 +7,8 @@
 #include <QStringList>
 
 #include "Crc16.h"
+#include "TestBytes.h"
 #include "proto_Vorlen_v2.h"
-
-inline QByteArray bytes(std::initializer_list<int> list)
-{
-    QByteArray b;
-    for (int v : list)
-        b.append(static_cast<char>(v));
-    return b;
-}
-
-// A complete frame: start byte, length, code, payload, CRC.
-inline QByteArray makeFrame(uint8_t code, const QByteArray& payload = QByteArray())
-{
-    const int len = payload.size() + 6;
-    QByteArray f;
-    f.append(char(0xAA));
-    f.append(char(len & 0xFF));
-    f.append(char((len >> 8) & 0xFF));
-    f.append(char(code));
-    f.append(payload);
-    f.append(2, '\0');
-    Crc16().append(reinterpret_cast<uint8_t*>(f.data()), static_cast<uint16_t>(f.size()));
-    return f;
-}
 
 inline QByteArray filled(int size, int seed = 1)
 {

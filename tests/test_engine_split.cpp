@@ -56,7 +56,7 @@ void EngineSplitTest::replyInPieces()
     e.send(0x10);
     e.clear();
     const QByteArray data = filled(64, 3);
-    const QByteArray frame = makeFrame(0x10, data);
+    const QByteArray frame = wireFrame(0x10, data);
     QCOMPARE(frame.size(), 70);
     const QList<QByteArray> parts = pieces(frame, cuts);
     QCOMPARE(parts.size(), cuts.size() + 1);
@@ -80,7 +80,7 @@ void EngineSplitTest::pageReadInUsbPackets()
     e.send(0x81, bytes({9}));
     e.clear();
     const QByteArray page = filled(1024, 77);
-    const QByteArray frame = makeFrame(0x81, bytes({9}) + page);
+    const QByteArray frame = wireFrame(0x81, bytes({9}) + page);
     for (int at = 0; at < frame.size(); at += 64)
         e.receive(frame.mid(at, 64));
     QCOMPARE(seen, page);
@@ -94,7 +94,7 @@ void EngineSplitTest::halfFrameThenSilence()
     QSignalSpy info(&e.proto, &proto_Vorlen_v2::cmd_getInfo_received);
     e.send(0x00);
     e.clear();
-    const QByteArray frame = makeFrame(0x00, bytes({1, 1, 1, 0, 64, 0, 1, 0, 0x12}));
+    const QByteArray frame = wireFrame(0x00, bytes({1, 1, 1, 0, 64, 0, 1, 0, 0x12}));
     e.receive(frame.left(8));
     QVERIFY(e.logs.isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(e.logs, QStringList({kBadCrc}), 5000);
@@ -103,7 +103,7 @@ void EngineSplitTest::halfFrameThenSilence()
     QCOMPARE(info.count(), 0);
     // The transaction runs on: the request is repeated after its time-out.
     QTRY_COMPARE_WITH_TIMEOUT(e.sent.size(), 1, 5000);
-    QCOMPARE(e.sent.first(), makeFrame(0x00));
+    QCOMPARE(e.sent.first(), wireFrame(0x00));
 
     // The rest arriving late is a block of its own, rejected as it stands.
     e.clear();
@@ -118,7 +118,7 @@ void EngineSplitTest::frameWithTrailingGarbage()
     QSignalSpy info(&e.proto, &proto_Vorlen_v2::cmd_getInfo_received);
     e.send(0x00);
     e.clear();
-    e.receive(makeFrame(0x00, filled(9)) + bytes({0x00, 0x13, 0x37}));
+    e.receive(wireFrame(0x00, filled(9)) + bytes({0x00, 0x13, 0x37}));
     QCOMPARE(e.logs, QStringList({kBadCrc}));
     QCOMPARE(info.count(), 0);
     QVERIFY(e.proto.isWaiting());
@@ -142,9 +142,9 @@ void EngineSplitTest::heldPartOverrunByNextBlock()
     QSignalSpy info(&e.proto, &proto_Vorlen_v2::cmd_getInfo_received);
     e.send(0x00);
     e.clear();
-    const QByteArray status = makeFrame(0x00, bytes({0, 1, 1, 0, 64, 0, 1, 0, 0x12}));
+    const QByteArray status = wireFrame(0x00, bytes({0, 1, 1, 0, 64, 0, 1, 0, 0x12}));
     // A lost tail: the next block is a whole frame, longer than what is missing.
-    e.receive(makeFrame(0x00, filled(9)).left(5));
+    e.receive(wireFrame(0x00, filled(9)).left(5));
     e.receive(status);
     QCOMPARE(e.logs, QStringList({kBadCrc, "Принят ожидаемый ответ на команду - запрос статуса", kStop}));
     QCOMPARE(info.count(), 1);
@@ -157,7 +157,7 @@ void EngineSplitTest::twoFramesInOneBlock()
     QSignalSpy info(&e.proto, &proto_Vorlen_v2::cmd_getInfo_received);
     e.send(0x00);
     e.clear();
-    const QByteArray status = makeFrame(0x00, filled(9));
+    const QByteArray status = wireFrame(0x00, filled(9));
     e.receive(status + status);
     QCOMPARE(e.logs, QStringList({kBadCrc}));
     QCOMPARE(info.count(), 0);
@@ -173,7 +173,7 @@ void EngineSplitTest::slowTrickleIsNotCut()
     assembler.setSink([&](const uint8_t* buf, uint32_t size) {
         out << QByteArray(reinterpret_cast<const char*>(buf), int(size));
     });
-    const QByteArray frame = makeFrame(0xFE, filled(60, 2));
+    const QByteArray frame = wireFrame(0xFE, filled(60, 2));
     for (int at = 0; at < frame.size(); at += 16) {
         assembler.feed(reinterpret_cast<const uint8_t*>(frame.constData()) + at,
                        uint32_t(qMin(16, frame.size() - at)));

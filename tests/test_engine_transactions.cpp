@@ -60,7 +60,7 @@ void EngineTransactionsTest::requestFrames()
     // Commands without a payload stay 6 bytes whatever the caller passes.
     for (uint32_t code : {0x00u, 0x31u, 0x41u, 0x83u, 0x84u, 0x85u}) {
         e.send(code, bytes({1, 2, 3}));
-        QCOMPARE(e.sent.last(), makeFrame(uint8_t(code)));
+        QCOMPARE(e.sent.last(), wireFrame(uint8_t(code)));
     }
 
     // set_HW_Config carries the engine's record and its CRC, not the caller's bytes.
@@ -77,32 +77,32 @@ void EngineTransactionsTest::requestFrames()
 
     // AT "AT" at 9600 baud.
     e.send(0x50, bytes({0x80, 0x25, 0x00, 0x00, 0x41, 0x54, 0x0D, 0x0A}));
-    QCOMPARE(e.sent.last(), makeFrame(0x50, bytes({0x80, 0x25, 0x00, 0x00, 0x41, 0x54, 0x0D, 0x0A})));
+    QCOMPARE(e.sent.last(), wireFrame(0x50, bytes({0x80, 0x25, 0x00, 0x00, 0x41, 0x54, 0x0D, 0x0A})));
     QCOMPARE(e.sent.last().size(), 14);
     QCOMPARE(uint8_t(e.sent.last()[1]), uint8_t(14));
 
     // Page read keeps only the page byte; the rest of the announced length is zero.
     e.send(0x81, bytes({7, 0x55, 0x66}));
-    QCOMPARE(e.sent.last(), makeFrame(0x81, bytes({7, 0, 0})));
+    QCOMPARE(e.sent.last(), wireFrame(0x81, bytes({7, 0, 0})));
     e.send(0x8B, bytes({3, 2, 0x77}));
-    QCOMPARE(e.sent.last(), makeFrame(0x8B, bytes({3, 2, 0})));
+    QCOMPARE(e.sent.last(), wireFrame(0x8B, bytes({3, 2, 0})));
 
     // Statistics read and reset.
     e.send(0xFE);
-    QCOMPARE(e.sent.last(), makeFrame(0xFE));
+    QCOMPARE(e.sent.last(), wireFrame(0xFE));
     e.send(0xFE, bytes({0x94, 0x2B}));
-    QCOMPARE(e.sent.last(), makeFrame(0xFE, bytes({0x94, 0x2B})));
+    QCOMPARE(e.sent.last(), wireFrame(0xFE, bytes({0x94, 0x2B})));
 
     // A full page write: 1025-byte payload, 1031-byte frame.
     const QByteArray page = bytes({4}) + filled(1024);
     e.send(0x80, page);
-    QCOMPARE(e.sent.last(), makeFrame(0x80, page));
+    QCOMPARE(e.sent.last(), wireFrame(0x80, page));
     QCOMPARE(e.proto.lastFrameLength(), 1031u);
 
     // requestRawData is get_RawData with the caller's payload.
     const uint8_t control[3] = {1, 2, 3};
     e.proto.requestRawData(control, 3);
-    QCOMPARE(e.sent.last(), makeFrame(0x1F, bytes({1, 2, 3})));
+    QCOMPARE(e.sent.last(), wireFrame(0x1F, bytes({1, 2, 3})));
 }
 
 void EngineTransactionsTest::startLines_data()
@@ -204,7 +204,7 @@ void EngineTransactionsTest::overlongRequestRefused()
     e.send(0x50, filled(2042));
     QCOMPARE(e.sent.size(), 1);
     QCOMPARE(e.sent.first().size(), 2048);
-    QCOMPARE(e.sent.first(), makeFrame(0x50, filled(2042)));
+    QCOMPARE(e.sent.first(), wireFrame(0x50, filled(2042)));
 }
 
 void EngineTransactionsTest::timelineWithRealTimer()
@@ -216,7 +216,7 @@ void EngineTransactionsTest::timelineWithRealTimer()
     QCOMPARE(e.logs, QStringList({"СТАРТ - Запрос на чтение конфигурации прошивки (get_FW_Config)", attempt(1),
                                   attempt(2), attempt(3), kGiveUp}));
     QCOMPARE(e.sent.size(), 3);
-    QCOMPARE(e.sent[0], makeFrame(0x83));
+    QCOMPARE(e.sent[0], wireFrame(0x83));
     QCOMPARE(e.sent[1], e.sent[0]);
     QCOMPARE(e.sent[2], e.sent[0]);
     QVERIFY(!e.proto.isWaiting());
@@ -226,7 +226,7 @@ void EngineTransactionsTest::timelineWithRealTimer()
     QSignalSpy updated(&e.proto, &proto_Vorlen_v2::cmd_fwConfig_updated);
     e.clear();
     const QByteArray record = filled(60, 5);
-    e.receive(makeFrame(0x83, record));
+    e.receive(wireFrame(0x83, record));
     QCOMPARE(updated.count(), 1);
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(e.proto.fwConfig), 60), record);
     QCOMPARE(e.logs, QStringList({"Принят ожидаемый ответ на команду - чтения программной конфигурации. Успешное "
@@ -240,20 +240,20 @@ void EngineTransactionsTest::newCommandReplacesPending()
     EngineProbe e;
     e.send(0xFE);
     e.send(0x00);
-    QCOMPARE(e.sent, QList<QByteArray>({makeFrame(0xFE), makeFrame(0x00)}));
+    QCOMPARE(e.sent, QList<QByteArray>({wireFrame(0xFE), wireFrame(0x00)}));
     QCOMPARE(e.proto.pendingCommand(), 0x00u);
     QCOMPARE(e.proto.attemptsRemaining(), 2u);
 
     // The time-out repeats the new command, never the abandoned one.
     QTRY_COMPARE_WITH_TIMEOUT(e.sent.size(), 3, 5000);
-    QCOMPARE(e.sent.last(), makeFrame(0x00));
+    QCOMPARE(e.sent.last(), wireFrame(0x00));
     QCOMPARE(e.logs.last(), attempt(2));
 
     // The late reply to the abandoned command still stores and signals.
     QSignalSpy statSpy(&e.proto, &proto_Vorlen_v2::cmd_stat_received);
     e.clear();
     const QByteArray stats = filled(60, 9);
-    e.receive(makeFrame(0xFE, stats));
+    e.receive(wireFrame(0xFE, stats));
     QCOMPARE(statSpy.count(), 1);
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(e.proto.stat), 60), stats);
     QCOMPARE(e.logs, QStringList({"Принят неожидаемый ответ на другую команду - чтения статистики платы", kStop}));
@@ -265,7 +265,7 @@ void EngineTransactionsTest::corruptedReplyKeepsTransaction()
 {
     EngineProbe e;
     e.send(0x00);
-    QByteArray reply = makeFrame(0x00, bytes({1, 1, 1, 0, 0x40, 0, 1, 0, 0x12}));
+    QByteArray reply = wireFrame(0x00, bytes({1, 1, 1, 0, 0x40, 0, 1, 0, 0x12}));
     reply[8] = char(0x41);
     QSignalSpy info(&e.proto, &proto_Vorlen_v2::cmd_getInfo_received);
     e.clear();
@@ -276,7 +276,7 @@ void EngineTransactionsTest::corruptedReplyKeepsTransaction()
     QCOMPARE(e.proto.attemptsRemaining(), 2u);
 
     QTRY_COMPARE_WITH_TIMEOUT(e.sent.size(), 1, 5000);
-    QCOMPARE(e.sent.first(), makeFrame(0x00));
+    QCOMPARE(e.sent.first(), wireFrame(0x00));
     QCOMPARE(e.logs.last(), attempt(2));
 }
 
@@ -299,7 +299,7 @@ void EngineTransactionsTest::refusals()
     e.send(uint32_t(code));
     QSignalSpy reload(&e.proto, &proto_Vorlen_v2::cmd_Reload_Request);
     e.clear();
-    e.receive(makeFrame(0xFF));
+    e.receive(wireFrame(0xFF));
     QCOMPARE(e.logs, QStringList({line, kStop}));
     QCOMPARE(reload.count(), 0);
     QVERIFY(!e.proto.isWaiting());
@@ -322,7 +322,7 @@ void EngineTransactionsTest::frameChecks()
     QTRY_COMPARE_WITH_TIMEOUT(e.logs, QStringList({badCrc}), 5000);
 
     // Correct CRC but a wrong start byte.
-    QByteArray header = makeFrame(0x00, filled(9));
+    QByteArray header = wireFrame(0x00, filled(9));
     header[0] = char(0x55);
     header.chop(2);
     header.append(2, '\0');
@@ -335,7 +335,7 @@ void EngineTransactionsTest::frameChecks()
     // field is rejected at once, a longer one once the rest fails to come.
     const QString badLength = QStringLiteral("ОШИБКА - Длина посылки в протоколе не соответствует принятой");
     for (int field : {14, 20}) {
-        QByteArray length = makeFrame(0x00, filled(9));
+        QByteArray length = wireFrame(0x00, filled(9));
         length[1] = char(field);
         length.chop(2);
         length.append(2, '\0');
@@ -349,7 +349,7 @@ void EngineTransactionsTest::frameChecks()
 
     // A bare frame with a code no request uses is a valid, unexpected reply.
     e.clear();
-    e.receive(makeFrame(0x77));
+    e.receive(wireFrame(0x77));
     QCOMPARE(e.logs, QStringList({"Принят неожидаемый ответ на другую команду - ", kStop}));
     QVERIFY(!e.proto.isWaiting());
 }
@@ -423,15 +423,15 @@ void EngineTransactionsTest::followUpKeepsItsTimeout()
     });
     e.send(0x21, bytes({0, 8}));
     e.clear();
-    e.receive(makeFrame(0x21, bytes({0, 8}) + filled(512)));
-    QCOMPARE(e.sent, QList<QByteArray>({makeFrame(0x21, bytes({8, 8}))}));
+    e.receive(wireFrame(0x21, bytes({0, 8}) + filled(512)));
+    QCOMPARE(e.sent, QList<QByteArray>({wireFrame(0x21, bytes({8, 8}))}));
     QCOMPARE(e.logs, QStringList({"СТАРТ - запрос архивных данных, адрес = 8, количество = 8", attempt(1),
                                   "Принят ожидаемый ответ на команду - запроса архивных данных", kStop}));
     // The follow-up is still pending and is repeated if its reply is lost.
     QVERIFY(e.proto.isWaiting());
     QCOMPARE(e.proto.attemptsRemaining(), 2u);
     QTRY_COMPARE_WITH_TIMEOUT(e.sent.size(), 2, 5000);
-    QCOMPARE(e.sent.last(), makeFrame(0x21, bytes({8, 8})));
+    QCOMPARE(e.sent.last(), wireFrame(0x21, bytes({8, 8})));
     QCOMPARE(e.logs.last(), attempt(2));
 }
 
@@ -441,16 +441,16 @@ void EngineTransactionsTest::programmingHandOverAndGiveUp()
     const QByteArray image = filled(1024, 61);
     e.proto.startProgramming(reinterpret_cast<const uint8_t*>(image.constData()), uint32_t(image.size()));
     QVERIFY(e.proto.isProgramming());
-    QCOMPARE(e.sent.last(), makeFrame(0x00));
+    QCOMPARE(e.sent.last(), wireFrame(0x00));
 
     // The sequencer hears of the reply after the stop step, so its next
     // request keeps its time-out.
     e.clear();
-    e.receive(makeFrame(0x00, bytes({0, 1, 1, 0, 64, 0, 1, 0, 0x12})));
+    e.receive(wireFrame(0x00, bytes({0, 1, 1, 0, 64, 0, 1, 0, 0x12})));
     QCOMPARE(e.logs.mid(0, 3), QStringList({"Принят ожидаемый ответ на команду - запрос статуса", kStop,
                                             "ПРОГРАММИРОВАНИЕ::: Режим бутлоадера проверен"}));
     QCOMPARE(e.sent.size(), 1);
-    QCOMPARE(e.sent.last(), makeFrame(0x80, bytes({0}) + image));
+    QCOMPARE(e.sent.last(), wireFrame(0x80, bytes({0}) + image));
     QVERIFY(e.proto.isWaiting());
 
     // Unanswered three times: the give-up line, then the programming end.
