@@ -117,8 +117,11 @@ void runAndCheckFirstPage(uint8_t bootloaderMode)
     engine.parseReceived(reinterpret_cast<uint8_t*>(info.data()), static_cast<uint32_t>(info.size()));
     if (engine.isProgramming()) {
         const uint8_t* frame = engine.lastFrame();
-        if (engine.lastFrameLength() != rec::flash::kPageSize + 7 || frame[3] != rec::cmd::flashWrite || frame[4] != 0)
+        if (engine.lastFrameLength() != rec::flash::kPageSize + 7 || frame[3] != rec::cmd::flashWrite || frame[4] != 0) {
+            window->flushPanes();
+            std::fprintf(stderr, "%s\n", qPrintable(widget<QPlainTextEdit>("log_Edit")->toPlainText()));
             fail("first request after the bootloader check is not the write of page 0");
+        }
         if (std::memcmp(frame + 5, &accepted[UpdateSheet::kImage], rec::flash::kPageSize) != 0)
             fail("page 0 does not come from the accepted file");
         engine.finishProgramming(QStringLiteral("ПРОГРАММИРОВАНИЕ::: Завершено"));
