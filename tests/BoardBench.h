@@ -12,28 +12,11 @@
 #include <memory>
 
 #include "BoardServer.h"
-#include "Crc16.h"
 #include "MainWindow.h"
 #include "ScriptedDialogs.h"
+#include "TestBytes.h"
 
 namespace bench {
-
-inline QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray b;
-    for (int v : values)
-        b.append(char(v));
-    return b;
-}
-
-// A complete frame around a payload, checksum included.
-inline QByteArray frame(uint8_t code, const QByteArray& payload = QByteArray())
-{
-    const int length = payload.size() + 6;
-    QByteArray f = bytes({0xAA, length & 0xFF, length >> 8, code}) + payload + QByteArray(2, 0);
-    Crc16().append(reinterpret_cast<uint8_t*>(f.data()), static_cast<uint16_t>(f.size()));
-    return f;
-}
 
 class Bench
 {

@@ -9,25 +9,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "Crc16.h"
+#include "TestBytes.h"
 #include "MainWindow.h"
 #include "UpdateFileWriter.h"
 
 namespace fwtest {
-
-inline QByteArray frame(uint8_t code, const QByteArray& payload = QByteArray())
-{
-    const int len = payload.size() + 6;
-    QByteArray f;
-    f.append(char(0xAA));
-    f.append(char(len & 0xFF));
-    f.append(char((len >> 8) & 0xFF));
-    f.append(char(code));
-    f.append(payload);
-    f.append(2, '\0');
-    Crc16().append(reinterpret_cast<uint8_t*>(f.data()), static_cast<uint16_t>(f.size()));
-    return f;
-}
 
 inline UpdateFileWriter::Header header(uint8_t target, uint8_t version, const QDate& date, uint8_t hw = 3,
                                        const QByteArray& notes = QByteArray())

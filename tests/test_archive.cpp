@@ -16,26 +16,15 @@
 #include "MainWindow.h"
 #include "Records.h"
 #include "ScriptedDialogs.h"
+#include "TestBytes.h"
 
 using namespace rec::archive;
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> list)
-{
-    QByteArray b;
-    for (int v : list)
-        b.append(static_cast<char>(v));
-    return b;
-}
-
-uint8_t* raw(QByteArray& b) { return reinterpret_cast<uint8_t*>(b.data()); }
-
 void feed(MainWindow& w, uint8_t code, const QByteArray& payload)
 {
-    QByteArray f = bytes({rec::frame::kStart, 0, 0, code}) + payload + QByteArray(2, '\0');
-    le::put16(raw(f) + 1, static_cast<uint16_t>(f.size()));
-    Crc16().append(raw(f), static_cast<uint16_t>(f.size()));
+    QByteArray f = wireFrame(code, payload);
     w.engine().parseReceived(raw(f), static_cast<uint32_t>(f.size()));
 }
 

@@ -15,7 +15,7 @@ struct Status {
 // Hands the window a status reply as if the board had sent it.
 void feed(MainWindow& w, const Status& s)
 {
-    QByteArray f = bench::frame(0x00, bench::bytes({s.progMode, s.fw, s.hw, 0, s.freePages, s.ble, s.devType,
+    QByteArray f = wireFrame(0x00, bytes({s.progMode, s.fw, s.hw, 0, s.freePages, s.ble, s.devType,
                                                     s.error, s.blVersion}));
     w.engine().parseReceived(reinterpret_cast<uint8_t*>(f.data()), static_cast<uint32_t>(f.size()));
 }
@@ -199,7 +199,7 @@ void TestDeviceStatus::tabSwitchRequests()
     // On: the bootloader tab asks for the firmware configuration, without a gate.
     b.widget<QCheckBox>("autoUpdate_checkBox")->setChecked(true);
     cmds->setCurrentIndex(1);
-    QTRY_COMPARE_WITH_TIMEOUT(b.requests(0x83), QList<QByteArray>{bench::frame(0x83)}, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(b.requests(0x83), QList<QByteArray>{wireFrame(0x83)}, 5000);
     QVERIFY(!b.widget("hwConfigData_GroupBox")->isEnabled());
     QVERIFY(!b.button("hwConfig_Set_Button")->isEnabled());
     cmds->setCurrentIndex(0);
@@ -211,7 +211,7 @@ void TestDeviceStatus::tabSwitchRequests()
     b.click("bl_load_mainProg_request_Button");
     QTRY_VERIFY_WITH_TIMEOUT(b.text("info_WorkMode_label").contains(QStringLiteral("Основная программа")), 10000);
     cmds->setCurrentIndex(4);
-    QTRY_COMPARE_WITH_TIMEOUT(b.requests(0xFE), QList<QByteArray>{bench::frame(0xFE)}, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(b.requests(0xFE), QList<QByteArray>{wireFrame(0xFE)}, 5000);
 }
 
 void TestDeviceStatus::gateRefusalSendsNothing()

@@ -5,7 +5,6 @@
 #include "Records.h"
 
 using bench::Bench;
-using bench::bytes;
 
 namespace {
 
@@ -64,7 +63,7 @@ void TestLiveData::pollingFollowsRepliesAndWatchdogStops()
     const QList<QByteArray> polls = b.requests(rec::cmd::getRawData);
     QVERIFY2(polls.size() >= answers && polls.size() <= answers + 2,
              qPrintable(QStringLiteral("%1 requests, %2 replies").arg(polls.size()).arg(answers)));
-    QCOMPARE(polls.last(), bench::frame(rec::cmd::getRawData));
+    QCOMPARE(polls.last(), wireFrame(rec::cmd::getRawData));
 
     // Silence: requests go on one period apart until the watchdog ends polling.
     b.server->setAnswering(false);
@@ -121,7 +120,7 @@ void TestLiveData::boardControlBits()
     QTRY_VERIFY_WITH_TIMEOUT(sent(3), 5000);
     b.choose("data_AccelScale_comboBox", 3);
     QTRY_VERIFY_WITH_TIMEOUT(sent(4), 5000);
-    const QByteArray expected = bench::frame(rec::cmd::getRawData, bytes({0xD1, 0x01, 0x03}));
+    const QByteArray expected = wireFrame(rec::cmd::getRawData, bytes({0xD1, 0x01, 0x03}));
     QCOMPARE(b.requests(rec::cmd::getRawData).last(), expected);
     QTRY_COMPARE_WITH_TIMEOUT(int(b.server->board().outputs()), 0xD1, 5000);
 
@@ -240,7 +239,7 @@ void TestLiveData::exchangeView()
     b.server->clearRequests();
     b.click("exchange_StartStop_button");
     QTRY_COMPARE_WITH_TIMEOUT(b.text("exchange_asnwerNum_label"), QStringLiteral("1"), 5000);
-    QCOMPARE(b.requests(rec::cmd::getDataExchange).first(), bench::frame(rec::cmd::getDataExchange));
+    QCOMPARE(b.requests(rec::cmd::getDataExchange).first(), wireFrame(rec::cmd::getDataExchange));
 
     // Bits 0 and 2: accelerometer and humidity shown; light and pressure did not answer.
     const QList<QPair<const char*, QString>> first = {
@@ -271,8 +270,8 @@ void TestLiveData::exchangeView()
     b.choose("exchange_SetAccel_Scale_comboBox", 2);
     QTRY_COMPARE_WITH_TIMEOUT(b.text("exchange_asnwerNum_label"), QStringLiteral("3"), 5000);
     const QList<QByteArray> sent = b.requests(rec::cmd::getDataExchange);
-    QCOMPARE(sent.mid(1), (QList<QByteArray>{bench::frame(rec::cmd::getDataExchange, bytes({0, 1})),
-                                             bench::frame(rec::cmd::getDataExchange, bytes({2, 1}))}));
+    QCOMPARE(sent.mid(1), (QList<QByteArray>{wireFrame(rec::cmd::getDataExchange, bytes({0, 1})),
+                                             wireFrame(rec::cmd::getDataExchange, bytes({2, 1}))}));
     const QList<QPair<const char*, QString>> second = {
         {"exchange_requstNum_label", "3"},
         {"exchange_workTime_label", kGreen + "12:34:56:789</font>"},

@@ -3,9 +3,8 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <sys/resource.h>
-
 #include "BoardBench.h"
+#include "IdleCpu.h"
 #include "PaneWriter.h"
 #include "PortListText.h"
 
@@ -19,21 +18,6 @@ const QString kOpened = QStringLiteral("COM порт открыт");
 const QString kClosed = QStringLiteral("COM порт закрыт");
 const QString kLost = QStringLiteral("COM порт потерян: устройство отключено");
 const QString kOpenFailed = QStringLiteral("Ошибка открытия порта");
-
-// CPU time the process uses while its event loop idles for one second.
-double idleCpuOverOneSecond()
-{
-    auto cpu = [] {
-        rusage u{};
-        getrusage(RUSAGE_SELF, &u);
-        return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
-    };
-    const double before = cpu();
-    QEventLoop loop;
-    QTimer::singleShot(1000, &loop, &QEventLoop::quit);
-    loop.exec();
-    return cpu() - before;
-}
 
 void verifyClosedPanel(const Bench& b)
 {
@@ -94,7 +78,7 @@ void TestPortPanel::openAsksForStatusAndShowsIt()
 
     QCOMPARE(b.countLog(kOpened), 1);
     // One getInfo for the open, and it is the first frame on the wire.
-    QCOMPARE(b.server->requests().first(), bench::bytes({0xAA, 0x06, 0x00, 0x00, 0xC1, 0xFD}));
+    QCOMPARE(b.server->requests().first(), bytes({0xAA, 0x06, 0x00, 0x00, 0xC1, 0xFD}));
     QCOMPARE(b.requests(0x00).size(), 1);
     QCOMPARE(b.text("info_WorkMode_label"), mode);
     QCOMPARE(b.tabs("cmds")->currentIndex(), 0);
@@ -169,7 +153,7 @@ void TestPortPanel::bootloaderSwitchReconnectsAndBack()
     QTRY_COMPARE_WITH_TIMEOUT(b.countLog(kClosed), 1, 5000);
     QElapsedTimer sinceClose;
     sinceClose.start();
-    QCOMPARE(b.requests(0x84), QList<QByteArray>{bench::frame(0x84)});
+    QCOMPARE(b.requests(0x84), QList<QByteArray>{wireFrame(0x84)});
     QVERIFY(!b.isOpen());
 
     // Reopened by itself once the board has had its time to restart.

@@ -176,13 +176,13 @@ struct Bench {
         const uint8_t code = uint8_t(req.at(3));
         const QByteArray payload = req.mid(4, req.size() - 6);
         switch (code) {
-        case rec::cmd::getInfo: reply(frame(code, QByteArray(9, '\0'))); break;
-        case rec::cmd::flashWrite: reply(frame(code, payload.left(1))); break;
+        case rec::cmd::getInfo: reply(wireFrame(code, QByteArray(9, '\0'))); break;
+        case rec::cmd::flashWrite: reply(wireFrame(code, payload.left(1))); break;
         case rec::cmd::flashRead:
-            reply(frame(code, payload.left(1) + image.mid(uint8_t(payload.at(0)) * 1024, 1024)));
+            reply(wireFrame(code, payload.left(1) + image.mid(uint8_t(payload.at(0)) * 1024, 1024)));
             break;
-        case rec::cmd::setFwConfig: record = payload; reply(frame(code)); break;
-        case rec::cmd::getFwConfig: reply(frame(code, record)); break;
+        case rec::cmd::setFwConfig: record = payload; reply(wireFrame(code)); break;
+        case rec::cmd::getFwConfig: reply(wireFrame(code, record)); break;
         default: break;
         }
     }
@@ -230,8 +230,8 @@ void TestProgramming::onePageRun()
 
     QCOMPARE(rig.progress, allOk({0, 20, 40, 60, 80, 100}));
     const QByteArray record = expectedRecord(base, image);
-    const QList<QByteArray> wire = {QByteArray::fromHex("aa060000c1fd"), frame(0x80, QByteArray(1, '\0') + image),
-                                    frame(0x81, QByteArray(1, '\0')), frame(0x82, record), frame(0x83)};
+    const QList<QByteArray> wire = {QByteArray::fromHex("aa060000c1fd"), wireFrame(0x80, QByteArray(1, '\0') + image),
+                                    wireFrame(0x81, QByteArray(1, '\0')), wireFrame(0x82, record), wireFrame(0x83)};
     QCOMPARE(rig.server->requests(), wire);
     QCOMPARE(rig.boardImage(1), image);
     QCOMPARE(rig.server->board().fwConfig(), record);
@@ -279,8 +279,8 @@ void TestProgramming::threePageRun()
     QCOMPARE(codesOf(rig.server->requests()),
              (QList<uint8_t>{0x00, 0x80, 0x81, 0x80, 0x81, 0x80, 0x81, 0x82, 0x83}));
     for (int page = 0; page < 3; ++page) {
-        QCOMPARE(rig.server->requests().at(1 + 2 * page), frame(0x80, QByteArray(1, char(page)) + image.mid(page * 1024, 1024)));
-        QCOMPARE(rig.server->requests().at(2 + 2 * page), frame(0x81, QByteArray(1, char(page))));
+        QCOMPARE(rig.server->requests().at(1 + 2 * page), wireFrame(0x80, QByteArray(1, char(page)) + image.mid(page * 1024, 1024)));
+        QCOMPARE(rig.server->requests().at(2 + 2 * page), wireFrame(0x81, QByteArray(1, char(page))));
     }
     QVERIFY(rig.logs.contains(QStringLiteral("ПРОГРАММИРОВАНИЕ::: Успешно записана 2 страница памяти. Всего :3072 байт")));
     QVERIFY(rig.logs.contains(kPrefix + "Старт программирования, запись страницы 2"));
@@ -446,8 +446,8 @@ void TestProgramming::boardStopsAnswering()
     QCOMPARE(rig.logs.filter(QStringLiteral("Отправка команды, попытка 3")).size(), 1);
     // The read request went out three times, the same bytes each time.
     const QList<QByteArray> reqs = rig.server->requests();
-    QCOMPARE(reqs.mid(2), (QList<QByteArray>{frame(0x81, QByteArray(1, '\0')), frame(0x81, QByteArray(1, '\0')),
-                                             frame(0x81, QByteArray(1, '\0'))}));
+    QCOMPARE(reqs.mid(2), (QList<QByteArray>{wireFrame(0x81, QByteArray(1, '\0')), wireFrame(0x81, QByteArray(1, '\0')),
+                                             wireFrame(0x81, QByteArray(1, '\0'))}));
     // No progress step for a give-up: the last one is the page write.
     QCOMPARE(rig.progress, allOk({0, 20, 40}));
 }
@@ -540,7 +540,7 @@ void TestProgramming::readBacksThatProveNothing()
         b.program(image);
         while (!(b.lastCode() == 0x81 && b.sent.last().at(4) == 1))
             b.answerLast();
-        QByteArray shortReply = frame(0x81, QByteArray(1, 1) + image.left(1000));
+        QByteArray shortReply = wireFrame(0x81, QByteArray(1, 1) + image.left(1000));
         b.reply(shortReply);
         QCOMPARE(b.logs.filter(kPrefix).last(), kVerifyFailed);
         QCOMPARE(b.progress.last().ok, false);
@@ -551,7 +551,7 @@ void TestProgramming::readBacksThatProveNothing()
         b.program(image);
         while (!(b.lastCode() == 0x81 && b.sent.last().at(4) == 1))
             b.answerLast();
-        b.reply(frame(0x81, QByteArray(1, 0) + image.left(1024)));   // page 0 again
+        b.reply(wireFrame(0x81, QByteArray(1, 0) + image.left(1024)));   // page 0 again
         QCOMPARE(b.logs.filter(kPrefix).last(), kVerifyFailed);
     }
     {
@@ -561,7 +561,7 @@ void TestProgramming::readBacksThatProveNothing()
         b.program(image.left(1024));
         while (b.lastCode() != 0x83)
             b.answerLast();
-        b.reply(frame(0x83, b.record.left(40)));
+        b.reply(wireFrame(0x83, b.record.left(40)));
         QCOMPARE(b.logs.filter(kPrefix).last(), kConfigFailed);
         QCOMPARE(b.progress.last(), (Progress{100, false}));
     }
@@ -578,8 +578,8 @@ void TestProgramming::readBacksThatProveNothing()
 void TestProgramming::repliesOutsideARunAreIgnored()
 {
     Bench b;
-    b.reply(frame(0x00, QByteArray(9, '\0')));
-    b.reply(frame(0x81, QByteArray(1025, '\0')));
+    b.reply(wireFrame(0x00, QByteArray(9, '\0')));
+    b.reply(wireFrame(0x81, QByteArray(1025, '\0')));
     QVERIFY(b.sent.isEmpty());
     QVERIFY(b.progress.isEmpty());
     QVERIFY(b.logs.filter(kPrefix).isEmpty());
@@ -590,8 +590,8 @@ void TestProgramming::repliesOutsideARunAreIgnored()
         b.answerLast();
     const int sent = b.sent.size();
     const int lines = b.logs.filter(kPrefix).size();
-    b.reply(frame(0x83, b.record));
-    b.reply(frame(0x80, QByteArray(1, '\0')));
+    b.reply(wireFrame(0x83, b.record));
+    b.reply(wireFrame(0x80, QByteArray(1, '\0')));
     QCOMPARE(b.sent.size(), sent);
     QCOMPARE(b.logs.filter(kPrefix).size(), lines);
 }

@@ -6,6 +6,7 @@
 #include "LittleEndian.h"
 #include "Oru_SerialPort.h"
 #include "Records.h"
+#include "TestBytes.h"
 #include "SimulatorPorts.h"
 #include "StateFile.h"
 #include "proto_Vorlen_v2.h"
@@ -21,16 +22,6 @@
 using namespace vboard;
 
 namespace {
-QByteArray request(uint8_t code, const QByteArray& payload = QByteArray())
-{
-    QByteArray f;
-    const int n = payload.size() + 6;
-    f.append(char(0xAA)).append(char(n & 0xFF)).append(char(n >> 8)).append(char(code)).append(payload);
-    f.append(2, '\0');
-    Crc16().append(reinterpret_cast<uint8_t*>(f.data()), static_cast<uint16_t>(f.size()));
-    return f;
-}
-
 bool crcOk(const QByteArray& f)
 {
     return f.size() >= 6 && Crc16().check(reinterpret_cast<const uint8_t*>(f.constData()), uint16_t(f.size()));
@@ -144,9 +135,9 @@ void TestSimServer::requestsInPiecesAndGarbage()
     Client c(server.linkPath());
     QVERIFY(c.open());
 
-    QCOMPARE(c.transact(request(0x00)), kGetInfoReplyPhysicsMain);
+    QCOMPARE(c.transact(wireFrame(0x00)), kGetInfoReplyPhysicsMain);
     // noise first, then a request cut in three writes
-    const QByteArray req = request(0x21, QByteArray::fromHex("0008")) ; // archive data: nothing recorded yet
+    const QByteArray req = wireFrame(0x21, QByteArray::fromHex("0008")) ; // archive data: nothing recorded yet
     c.send(QByteArray::fromHex("0013ff"));
     QTest::qWait(20);
     c.send(req.left(2));
@@ -156,10 +147,10 @@ void TestSimServer::requestsInPiecesAndGarbage()
     c.send(req.mid(5));
     QCOMPARE(c.frame(), QByteArray::fromHex("aa0600ff81bd"));
     // a request with a bad checksum is refused, and the stream stays in step
-    QByteArray bad = request(0x31);
+    QByteArray bad = wireFrame(0x31);
     bad[5] = char(bad.at(5) ^ 1);
     QCOMPARE(c.transact(bad), QByteArray::fromHex("aa0600ff81bd"));
-    const QByteArray hw = c.transact(request(0x31));
+    const QByteArray hw = c.transact(wireFrame(0x31));
     QCOMPARE(hw.size(), 296);
     QCOMPARE(hw.mid(4, 288), server.board().hwConfig());
 
@@ -167,13 +158,13 @@ void TestSimServer::requestsInPiecesAndGarbage()
     // request behind it is still answered
     c.send(QByteArray::fromHex("aaff01"));
     QTest::qWait(20);
-    QCOMPARE(c.transact(request(0x00)), kGetInfoReplyPhysicsMain);
+    QCOMPARE(c.transact(wireFrame(0x00)), kGetInfoReplyPhysicsMain);
 
     const QList<QByteArray> seen = server.requests();
     QCOMPARE(seen.size(), 5);
     QCOMPARE(seen.at(1), req);
     QCOMPARE(seen.at(2), bad);
-    QCOMPARE(seen.at(4), request(0x00));
+    QCOMPARE(seen.at(4), wireFrame(0x00));
     QCOMPARE(received.count(), 5);
     server.clearRequests();
     QVERIFY(server.requests().isEmpty());
@@ -278,8 +269,8 @@ void TestSimServer::restartComesBackAtTheSamePath()
     {
         Client c(server.linkPath());
         QVERIFY(c.open());
-        QCOMPARE(int(uint8_t(c.transact(request(0x00)).at(4))), 11);
-        QCOMPARE(c.transact(request(0x84)), QByteArray::fromHex("aa060084c19e"));
+        QCOMPARE(int(uint8_t(c.transact(wireFrame(0x00)).at(4))), 11);
+        QCOMPARE(c.transact(wireFrame(0x84)), QByteArray::fromHex("aa060084c19e"));
         QTRY_VERIFY_WITH_TIMEOUT(c.lost, 5000);               // the open port sees the loss
         QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(link("r")), 5000);
         QCOMPARE(restarted.count(), 0);
@@ -288,13 +279,13 @@ void TestSimServer::restartComesBackAtTheSamePath()
     QVERIFY(QFileInfo(link("r")).isSymLink());
     Client again(server.linkPath());
     QVERIFY(again.open());
-    QCOMPARE(int(uint8_t(again.transact(request(0x00)).at(4))), 10);
-    QCOMPARE(again.transact(request(0x85)), request(0x85)); // an empty reply is the request's twin
+    QCOMPARE(int(uint8_t(again.transact(wireFrame(0x00)).at(4))), 10);
+    QCOMPARE(again.transact(wireFrame(0x85)), wireFrame(0x85)); // an empty reply is the request's twin
     QTRY_COMPARE_WITH_TIMEOUT(restarted.count(), 2, 5000);
     Client third(server.linkPath());
     QVERIFY(third.open());
-    QCOMPARE(int(uint8_t(third.transact(request(0x00)).at(4))), 11);
-    const QByteArray stat = third.transact(request(0xFE)).mid(4, 60);
+    QCOMPARE(int(uint8_t(third.transact(wireFrame(0x00)).at(4))), 11);
+    const QByteArray stat = third.transact(wireFrame(0xFE)).mid(4, 60);
     QCOMPARE(le::u32(reinterpret_cast<const uint8_t*>(stat.constData())), 2u); // power-up and one restart
 }
 
@@ -312,7 +303,7 @@ void TestSimServer::discoveryListsTheBoardAndFollowsRestarts()
         QSignalSpy restarted(&server, &BoardServer::restarted);
         Client c(server.linkPath());
         QVERIFY(c.open());
-        c.transact(request(0x85));
+        c.transact(wireFrame(0x85));
         QTRY_COMPARE_WITH_TIMEOUT(restarted.count(), 1, 5000);
         QVERIFY(serial.freePortList().contains(entry + QStringLiteral("основная программа")));
         server.disconnectNow();
@@ -334,12 +325,12 @@ void TestSimServer::droppedAndDamagedReplies()
         QSignalSpy sent(&server, &BoardServer::replySent);
         Client c(server.linkPath());
         QVERIFY(c.open());
-        QVERIFY(c.transact(request(0x00), 400).isEmpty());
+        QVERIFY(c.transact(wireFrame(0x00), 400).isEmpty());
         QCOMPARE(server.requests().size(), 1);
         QCOMPARE(sent.count(), 0);
         // even a lost reply to bootloader_init restarts the board
         QSignalSpy restarted(&server, &BoardServer::restarted);
-        c.send(request(0x84));
+        c.send(wireFrame(0x84));
         QTRY_COMPARE_WITH_TIMEOUT(restarted.count(), 1, 5000);
         QCOMPARE(server.board().program(), Program::Bootloader);
     }
@@ -350,7 +341,7 @@ void TestSimServer::droppedAndDamagedReplies()
     Client c(server.linkPath());
     QVERIFY(c.open());
     for (int i = 0; i < 5; ++i) {
-        c.send(request(0x00));
+        c.send(wireFrame(0x00));
         QTRY_COMPARE_WITH_TIMEOUT(c.received.size(), kGetInfoReplyPhysicsMain.size(), 5000);
         const QByteArray got = c.received;
         c.received.clear();
@@ -375,7 +366,7 @@ void TestSimServer::splitDelayedAndThrottledReplies()
         QVERIFY(c.open());
         for (int i = 0; i < 6; ++i) {
             pieces.clear();
-            const QByteArray reply = c.transact(request(0x1F));
+            const QByteArray reply = c.transact(wireFrame(0x1F));
             QCOMPARE(reply.size(), 262);
             QVERIFY(crcOk(reply));
             QVERIFY2(pieces.count() >= 2 && pieces.count() <= 4, qPrintable(QString::number(pieces.count())));
@@ -395,7 +386,7 @@ void TestSimServer::splitDelayedAndThrottledReplies()
         QVERIFY(c.open());
         QElapsedTimer t;
         t.start();
-        QCOMPARE(c.transact(request(0x00)), kGetInfoReplyPhysicsMain);
+        QCOMPARE(c.transact(wireFrame(0x00)), kGetInfoReplyPhysicsMain);
         QVERIFY(t.elapsed() >= 295); // never earlier than asked
     }
     o.delayMs = 0;
@@ -407,7 +398,7 @@ void TestSimServer::splitDelayedAndThrottledReplies()
     QElapsedTimer t;
     t.start();
     // two raw packets back to back: 524 bytes take 546 ms on a 9600 baud line
-    c.send(request(0x1F) + request(0x1F));
+    c.send(wireFrame(0x1F) + wireFrame(0x1F));
     QCOMPARE(c.frame().size(), 262);
     QCOMPARE(c.frame().size(), 262);
     QVERIFY2(t.elapsed() >= 540, qPrintable(QString::number(t.elapsed())));
@@ -431,7 +422,7 @@ void TestSimServer::faultsRepeatWithTheSeed()
         QString answered;
         for (int i = 0; i < 16; ++i) {
             const int before = sent;
-            c.send(request(0x00));
+            c.send(wireFrame(0x00));
             QElapsedTimer t;
             t.start();
             while (server.requests().size() < i + 1 && t.elapsed() < 5000)
@@ -453,10 +444,10 @@ void TestSimServer::silenceAndDisconnection()
     Client c(server.linkPath());
     QVERIFY(c.open());
     server.setAnswering(false);
-    QVERIFY(c.transact(request(0x00), 300).isEmpty());
+    QVERIFY(c.transact(wireFrame(0x00), 300).isEmpty());
     QCOMPARE(server.requests().size(), 1);
     server.setAnswering(true);
-    QCOMPARE(c.transact(request(0x00)), kGetInfoReplyPhysicsMain);
+    QCOMPARE(c.transact(wireFrame(0x00)), kGetInfoReplyPhysicsMain);
 
     server.disconnectNow();
     QTRY_VERIFY_WITH_TIMEOUT(c.lost, 5000);
@@ -465,7 +456,7 @@ void TestSimServer::silenceAndDisconnection()
     QVERIFY(QFileInfo(link("x")).isSymLink());
     Client again(server.linkPath());
     QVERIFY(again.open());
-    QCOMPARE(again.transact(request(0x00)), kGetInfoReplyPhysicsMain);
+    QCOMPARE(again.transact(wireFrame(0x00)), kGetInfoReplyPhysicsMain);
 }
 
 void TestSimServer::stateFileRoundTrip()
@@ -482,18 +473,18 @@ void TestSimServer::stateFileRoundTrip()
         QVERIFY(server.start());
         Client c(server.linkPath());
         QVERIFY(c.open());
-        QCOMPARE(c.transact(request(0x80, QByteArray(1, char(3)) + page)), request(0x80, QByteArray(1, char(3))));
+        QCOMPARE(c.transact(wireFrame(0x80, QByteArray(1, char(3)) + page)), wireFrame(0x80, QByteArray(1, char(3))));
         QByteArray block = hw + QByteArray(2, '\0');
         Crc16().append(reinterpret_cast<uint8_t*>(block.data()), uint16_t(block.size()));
-        QCOMPARE(c.transact(request(0x30, block)), request(0x30));
-        c.transact(request(0x50, QByteArray::fromHex("80250000") + "AT+NAMEKeepMe\r\n"));
+        QCOMPARE(c.transact(wireFrame(0x30, block)), wireFrame(0x30));
+        c.transact(wireFrame(0x50, QByteArray::fromHex("80250000") + "AT+NAMEKeepMe\r\n"));
         QSignalSpy restarted(&server, &BoardServer::restarted);
-        QCOMPARE(c.transact(request(0x85)), request(0x85));
+        QCOMPARE(c.transact(wireFrame(0x85)), wireFrame(0x85));
         QTRY_VERIFY_WITH_TIMEOUT(c.lost, 5000);
         QTRY_COMPARE_WITH_TIMEOUT(restarted.count(), 1, 5000);
         Client m(server.linkPath());
         QVERIFY2(m.open(), qPrintable(m.port.errorString()));
-        QCOMPARE(m.transact(request(0x40, QByteArray::fromHex("000201") + "UD")), request(0x40, QByteArray::fromHex("000201")));
+        QCOMPARE(m.transact(wireFrame(0x40, QByteArray::fromHex("000201") + "UD")), wireFrame(0x40, QByteArray::fromHex("000201")));
     }
     QCOMPARE(QFileInfo(o.stateFile).size(), qint64(StateFile::fileSize()));
     BoardServer again(o);
@@ -583,15 +574,15 @@ void TestSimServer::vboardProgram()
     {
         Client c(link("prog"));
         QVERIFY(c.open());
-        const QByteArray info = c.transact(request(0x00));
+        const QByteArray info = c.transact(wireFrame(0x00));
         QCOMPARE(int(uint8_t(info.at(4))), 0);
         QCOMPARE(int(uint8_t(info.at(10))), 4);
         p.write("silent\n");
         QTRY_VERIFY_WITH_TIMEOUT(stderrHas("ответы отключены"), 5000);
-        QVERIFY(c.transact(request(0x00), 300).isEmpty());
+        QVERIFY(c.transact(wireFrame(0x00), 300).isEmpty());
         p.write("answer\n");
         QTRY_VERIFY_WITH_TIMEOUT(stderrHas("ответы включены"), 5000);
-        QCOMPARE(int(uint8_t(c.transact(request(0x00)).at(4))), 0);
+        QCOMPARE(int(uint8_t(c.transact(wireFrame(0x00)).at(4))), 0);
         p.write("disconnect\n");
         QTRY_VERIFY_WITH_TIMEOUT(c.lost, 5000);
         QVERIFY(!QFileInfo::exists(link("prog")));
@@ -600,7 +591,7 @@ void TestSimServer::vboardProgram()
     }
     Client c(link("prog"));
     QVERIFY(c.open());
-    QCOMPARE(int(uint8_t(c.transact(request(0x00)).at(10))), 4);
+    QCOMPARE(int(uint8_t(c.transact(wireFrame(0x00)).at(10))), 4);
     ::kill(pid_t(p.processId()), SIGTERM);
     QVERIFY(p.waitForFinished(10000));
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
@@ -661,7 +652,7 @@ void TestSimServer::vboardDefaultLinkIsDiscovered()
     entry.close();
     Client c(expected);
     QVERIFY(c.open());
-    QCOMPARE(int(uint8_t(c.transact(request(0x00)).at(10))), 3);
+    QCOMPARE(int(uint8_t(c.transact(wireFrame(0x00)).at(10))), 3);
 
     ::kill(pid_t(p.processId()), SIGINT);
     QVERIFY(p.waitForFinished(10000));

@@ -81,7 +81,7 @@ struct ViewFixture {
         auto c = QObject::connect(&w.engine(), &proto_Vorlen_v2::_transmit_data,
                                   [&sent](uint8_t* b, uint32_t n) { sent << QByteArray(reinterpret_cast<char*>(b), int(n)); });
         w.on_bl_Program_Run_Button_clicked();
-        QByteArray reply = frame(rec::cmd::getInfo, QByteArray(9, '\0'));   // laboratory bootloader
+        QByteArray reply = wireFrame(rec::cmd::getInfo, QByteArray(9, '\0'));   // laboratory bootloader
         w.engine().parseReceived(reinterpret_cast<uint8_t*>(reply.data()), uint32_t(reply.size()));
         QObject::disconnect(c);
         for (const QByteArray& f : sent)
@@ -475,7 +475,7 @@ void TestUpdateSheet::configurationLabels()
     const char* names[] = {"bl_fwConf_sn_label", "bl_fwConf_CRC_label", "bl_fwConf_len_label", "bl_fwConf_date_label",
                            "bl_fwConf_vers_label"};
     auto feed = [&f](const QByteArray& record) {
-        QByteArray reply = frame(rec::cmd::getFwConfig, record);
+        QByteArray reply = wireFrame(rec::cmd::getFwConfig, record);
         f.w.engine().parseReceived(reinterpret_cast<uint8_t*>(reply.data()), uint32_t(reply.size()));
     };
     feed(fwRecord(4294967295u, 0x00FF, 4096, 17, QDate(2023, 11, 30)));

@@ -16,18 +16,11 @@
 #include "MainWindow.h"
 #include "Records.h"
 #include "ScriptedDialogs.h"
+#include "TestBytes.h"
 
 using vboard::BoardType;
 
 namespace {
-
-QByteArray bytes(std::initializer_list<int> list)
-{
-    QByteArray b;
-    for (int v : list)
-        b.append(static_cast<char>(v));
-    return b;
-}
 
 QByteArray floats(std::initializer_list<float> list)
 {
@@ -102,11 +95,8 @@ struct Bench {
 
 void feed(MainWindow& w, uint8_t code, const QByteArray& payload)
 {
-    QByteArray f = bytes({rec::frame::kStart, 0, 0, code}) + payload + QByteArray(2, '\0');
-    auto* b = reinterpret_cast<uint8_t*>(f.data());
-    le::put16(b + 1, static_cast<uint16_t>(f.size()));
-    Crc16().append(b, static_cast<uint16_t>(f.size()));
-    w.engine().parseReceived(b, static_cast<uint32_t>(f.size()));
+    QByteArray f = wireFrame(code, payload);
+    w.engine().parseReceived(raw(f), static_cast<uint32_t>(f.size()));
 }
 
 } // namespace
