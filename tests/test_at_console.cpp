@@ -98,8 +98,8 @@ void TestAtConsole::payloadsOnTheWire()
         c.setup();
         f->server->clearRequests();
         QVERIFY2(f->clickAndWait(c.button), c.button);
-        QVERIFY2(waitFor([&] { return !f->requestsFor(rec::cmd::bleAtCmd).isEmpty(); }), c.button);
-        const QByteArray frame = f->requestsFor(rec::cmd::bleAtCmd).first();
+        QVERIFY2(waitFor([&] { return !f->requests(rec::cmd::bleAtCmd).isEmpty(); }), c.button);
+        const QByteArray frame = f->requests(rec::cmd::bleAtCmd).first();
         QCOMPARE(payloadOf(frame).toHex(' '), c.payload.toHex(' '));
         QCOMPARE(le::u16(reinterpret_cast<const uint8_t*>(frame.constData()) + 1), uint16_t(c.payload.size() + 6));
         // The echo is written at once and shows no CR LF.
@@ -220,15 +220,15 @@ void TestAtConsole::overLongTextsRefused()
     name->setText(QString(249, QLatin1Char('n')));
     f->server->clearRequests();
     QVERIFY(f->clickAndWait("atCmd_AT_SetName_pushButton"));
-    QVERIFY(waitFor([&] { return !f->requestsFor(rec::cmd::bleAtCmd).isEmpty(); }));
-    QCOMPARE(payloadOf(f->requestsFor(rec::cmd::bleAtCmd).first()),
+    QVERIFY(waitFor([&] { return !f->requests(rec::cmd::bleAtCmd).isEmpty(); }));
+    QCOMPARE(payloadOf(f->requests(rec::cmd::bleAtCmd).first()),
              hex("80 25 00 00") + "AT+NAME" + QByteArray(249, 'n') + "\r\n");
 
     hand->setText(QString(256, QLatin1Char('h')));
     f->server->clearRequests();
     QVERIFY(f->clickAndWait("atCmd_sendHandCmd_pushButton"));
-    QVERIFY(waitFor([&] { return !f->requestsFor(rec::cmd::bleAtCmd).isEmpty(); }));
-    QCOMPARE(payloadOf(f->requestsFor(rec::cmd::bleAtCmd).first()), hex("80 25 00 00") + QByteArray(256, 'h') + "\r\n");
+    QVERIFY(waitFor([&] { return !f->requests(rec::cmd::bleAtCmd).isEmpty(); }));
+    QCOMPARE(payloadOf(f->requests(rec::cmd::bleAtCmd).first()), hex("80 25 00 00") + QByteArray(256, 'h') + "\r\n");
     QVERIFY(pane()->toPlainText().contains(QStringLiteral("> ") + QString(256, QLatin1Char('h'))));
 }
 

@@ -64,27 +64,27 @@ void TestPcDebug::pwmOnTheWireAndShownBack()
 
     f->server->clearRequests();
     QVERIFY(f->clickAndWait("pc_debugData_setPwm_button"));
-    QVERIFY(waitFor([&] { return !f->requestsFor(rec::cmd::getRawData).isEmpty(); }));
-    const QByteArray frame = f->requestsFor(rec::cmd::getRawData).first();
+    QVERIFY(waitFor([&] { return !f->requests(rec::cmd::getRawData).isEmpty(); }));
+    const QByteArray frame = f->requests(rec::cmd::getRawData).first();
     QCOMPARE(payloadOf(frame).toHex(' '), QByteArray("00 00 48 41 00 00 00 00 00 00 c8 42"));
     QCOMPARE(f->server->board().pwm(0), 12.5f);
     QCOMPARE(f->server->board().pwm(1), 0.0f);
     QCOMPARE(f->server->board().pwm(2), 100.0f);
 
     // The board answers with its packet, which carries the levels it now drives.
-    QTRY_COMPARE_WITH_TIMEOUT(f->label("pc_debugData_R_PWM_Label"), QStringLiteral("12.50%"), 8000);
-    QCOMPARE(f->label("pc_debugData_G_PWM_Label"), QStringLiteral("0.00%"));
-    QCOMPARE(f->label("pc_debugData_B_PWM_Label"), QStringLiteral("100.00%"));
-    QCOMPARE(f->label("pc_debugData_RequestNum_Label"), QStringLiteral("1"));
+    QTRY_COMPARE_WITH_TIMEOUT(f->text("pc_debugData_R_PWM_Label"), QStringLiteral("12.50%"), 8000);
+    QCOMPARE(f->text("pc_debugData_G_PWM_Label"), QStringLiteral("0.00%"));
+    QCOMPARE(f->text("pc_debugData_B_PWM_Label"), QStringLiteral("100.00%"));
+    QCOMPARE(f->text("pc_debugData_RequestNum_Label"), QStringLiteral("1"));
 
     red->setValue(33.33);
     green->setValue(0.01);
     blue->setValue(99.99);
     QVERIFY(f->clickAndWait("pc_debugData_setPwm_button"));
-    QTRY_COMPARE_WITH_TIMEOUT(f->label("pc_debugData_R_PWM_Label"), QStringLiteral("33.33%"), 8000);
-    QCOMPARE(f->label("pc_debugData_G_PWM_Label"), QStringLiteral("0.01%"));
-    QCOMPARE(f->label("pc_debugData_B_PWM_Label"), QStringLiteral("99.99%"));
-    QCOMPARE(f->label("pc_debugData_RequestNum_Label"), QStringLiteral("2"));
+    QTRY_COMPARE_WITH_TIMEOUT(f->text("pc_debugData_R_PWM_Label"), QStringLiteral("33.33%"), 8000);
+    QCOMPARE(f->text("pc_debugData_G_PWM_Label"), QStringLiteral("0.01%"));
+    QCOMPARE(f->text("pc_debugData_B_PWM_Label"), QStringLiteral("99.99%"));
+    QCOMPARE(f->text("pc_debugData_RequestNum_Label"), QStringLiteral("2"));
 }
 
 void TestPcDebug::packetFormats()
@@ -109,15 +109,15 @@ void TestPcDebug::packetFormats()
         f->server->board().setRawOverride(c.packet);
         QVERIFY(f->clickAndWait("pc_debugData_setPwm_button"));
         ++replies;
-        QTRY_COMPARE_WITH_TIMEOUT(f->label("pc_debugData_RequestNum_Label"), QString::number(replies), 8000);
-        QCOMPARE(f->label("pc_debugData_Stat_mSecTimer_Label"), c.runTime);
-        QCOMPARE(f->label("pc_debugData_ADC_Raw_Label"), c.adcRaw);
-        QCOMPARE(f->label("pc_debugData_ADC_Ave_Label"), c.adcAve);
-        QCOMPARE(f->label("pc_debugData_R_PWM_Label"), c.red);
+        QTRY_COMPARE_WITH_TIMEOUT(f->text("pc_debugData_RequestNum_Label"), QString::number(replies), 8000);
+        QCOMPARE(f->text("pc_debugData_Stat_mSecTimer_Label"), c.runTime);
+        QCOMPARE(f->text("pc_debugData_ADC_Raw_Label"), c.adcRaw);
+        QCOMPARE(f->text("pc_debugData_ADC_Ave_Label"), c.adcAve);
+        QCOMPARE(f->text("pc_debugData_R_PWM_Label"), c.red);
     }
     // Never written by this page.
-    QCOMPARE(f->label("pc_debugData_PacketTransmit_Num_Label"), QStringLiteral("0"));
-    QCOMPARE(f->label("pc_debugData_Stat_i2c_fault_Label"), QStringLiteral("НЕДОСТУПНО"));
+    QCOMPARE(f->text("pc_debugData_PacketTransmit_Num_Label"), QStringLiteral("0"));
+    QCOMPARE(f->text("pc_debugData_Stat_i2c_fault_Label"), QStringLiteral("НЕДОСТУПНО"));
 }
 
 void TestPcDebug::pollingFollowsReplies()
@@ -133,25 +133,25 @@ void TestPcDebug::pollingFollowsReplies()
     QCOMPARE(f->sentCount(rec::cmd::getRawData), 1);
 
     // Each reply brings the next request one period later; the counter follows.
-    QTRY_COMPARE_WITH_TIMEOUT(f->label("pc_debugData_RequestNum_Label"), QStringLiteral("3"), 10000);
-    QVERIFY(f->requestsFor(rec::cmd::getRawData).size() >= 3);
+    QTRY_COMPARE_WITH_TIMEOUT(f->text("pc_debugData_RequestNum_Label"), QStringLiteral("3"), 10000);
+    QVERIFY(f->requests(rec::cmd::getRawData).size() >= 3);
 
     // The board falls silent: the watchdog ends polling.
     f->server->setAnswering(false);
     QTRY_COMPARE_WITH_TIMEOUT(exchangeButton()->text(), QStringLiteral("Запустить обмен"), 10000);
     QVERIFY(speed()->isEnabled());
     QVERIFY(f->logText().contains(QStringLiteral("Считывание данных остановлено")));
-    const QString shown = f->label("pc_debugData_RequestNum_Label");
+    const QString shown = f->text("pc_debugData_RequestNum_Label");
     QVERIFY(waitFor([&] { return f->idle(); }, 8000));
     const int sentAfterStop = f->sentCount(rec::cmd::getRawData);
     QTest::qWait(1500);
     QCOMPARE(f->sentCount(rec::cmd::getRawData), sentAfterStop);
-    QCOMPARE(f->label("pc_debugData_RequestNum_Label"), shown);
+    QCOMPARE(f->text("pc_debugData_RequestNum_Label"), shown);
 
     // A new start counts from 1 again; a click stops it at once.
     f->server->setAnswering(true);
     exchangeButton()->click();
-    QTRY_COMPARE_WITH_TIMEOUT(f->label("pc_debugData_RequestNum_Label"), QStringLiteral("1"), 8000);
+    QTRY_COMPARE_WITH_TIMEOUT(f->text("pc_debugData_RequestNum_Label"), QStringLiteral("1"), 8000);
     exchangeButton()->click();
     QCOMPARE(exchangeButton()->text(), QStringLiteral("Запустить обмен"));
     QVERIFY(speed()->isEnabled());
@@ -177,7 +177,7 @@ void TestPcDebug::silentBoardGetsOneRequest()
     QVERIFY2(after.size() <= 3, qPrintable(QString::number(after.size())));
     for (const QByteArray& frame : after)
         QCOMPARE(frame.toHex(' '), QByteArray("aa 06 00 1f 80 35"));
-    QCOMPARE(f->label("pc_debugData_RequestNum_Label"), QStringLiteral("0"));
+    QCOMPARE(f->text("pc_debugData_RequestNum_Label"), QStringLiteral("0"));
 }
 
 QTEST_MAIN(TestPcDebug)

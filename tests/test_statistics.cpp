@@ -55,20 +55,20 @@ void TestStatistics::countersReadFromBoard()
     f.server->clearRequests();
     QVERIFY(f.clickAndWait("stat_get_button"));
     QVERIFY(waitFor([&] { return !reply.isEmpty(); }));
-    const QList<QByteArray> reads = f.requestsFor(rec::cmd::statistics);
+    const QList<QByteArray> reads = f.requests(rec::cmd::statistics);
     QCOMPARE(reads.size(), 1);
     QCOMPARE(reads.first().toHex(' '), QByteArray("aa 06 00 fe 40 7d"));
 
-    QCOMPARE(f.label("stat_boardUse_count_label"), QStringLiteral("17"));
-    QCOMPARE(f.label("stat_hardFault_count_label"), QStringLiteral("3"));
-    QCOMPARE(f.label("stat_archive_use_label"), QStringLiteral("5"));
-    QCOMPARE(f.label("stat_fw_update_count_label"), QStringLiteral("65535"));
+    QCOMPARE(f.text("stat_boardUse_count_label"), QStringLiteral("17"));
+    QCOMPARE(f.text("stat_hardFault_count_label"), QStringLiteral("3"));
+    QCOMPARE(f.text("stat_archive_use_label"), QStringLiteral("5"));
+    QCOMPARE(f.text("stat_fw_update_count_label"), QStringLiteral("65535"));
     // The board keeps counting its running time: the label shows what it sent.
     const QByteArray payload = payloadOf(reply);
     const uint32_t useTime = u32At(payload, rec::stat::kUseTime);
     QVERIFY(useTime >= 3600 && useTime < 3700);
-    QCOMPARE(f.label("stat_useTime_label"), QStringLiteral("%1 секунд").arg(useTime));
-    QCOMPARE(f.label("stat_batTime_label"),
+    QCOMPARE(f.text("stat_useTime_label"), QStringLiteral("%1 секунд").arg(useTime));
+    QCOMPARE(f.text("stat_batTime_label"),
              QStringLiteral("%1 секунд").arg(u32At(payload, rec::stat::kBatTime)));
 
     // Switching to the statistics tab with auto-update reads them again.
@@ -77,8 +77,8 @@ void TestStatistics::countersReadFromBoard()
     cmds->setCurrentIndex(0);
     QVERIFY(waitFor([&] { return f.idle(); }));
     cmds->setCurrentIndex(4);
-    QTRY_COMPARE_WITH_TIMEOUT(f.label("stat_boardUse_count_label"), QStringLiteral("18"), 8000);
-    QCOMPARE(f.label("stat_fw_update_count_label"), QStringLiteral("2"));
+    QTRY_COMPARE_WITH_TIMEOUT(f.text("stat_boardUse_count_label"), QStringLiteral("18"), 8000);
+    QCOMPARE(f.text("stat_fw_update_count_label"), QStringLiteral("2"));
 }
 
 // A reply made here and fed to the engine of a window with no port, so the
@@ -125,7 +125,7 @@ void TestStatistics::resetGuardedAndClearsBoard()
     QVERIFY(f.open(1));
     f.server->board().setStatistics(statRecord(40, 2, 9, 5000, 1000, 7));
     QVERIFY(f.clickAndWait("stat_get_button"));
-    QTRY_COMPARE_WITH_TIMEOUT(f.label("stat_boardUse_count_label"), QStringLiteral("40"), 8000);
+    QTRY_COMPARE_WITH_TIMEOUT(f.text("stat_boardUse_count_label"), QStringLiteral("40"), 8000);
 
     auto* allow = f.widget<QCheckBox>("stat_reset_allow_checkBox");
     auto* reset = f.widget<QAbstractButton>("stat_reset_button");
@@ -145,8 +145,8 @@ void TestStatistics::resetGuardedAndClearsBoard()
     allow->click();
     f.server->clearRequests();
     QVERIFY(f.clickAndWait("stat_reset_button"));
-    QVERIFY(waitFor([&] { return !f.requestsFor(rec::cmd::statistics).isEmpty(); }));
-    QCOMPARE(f.requestsFor(rec::cmd::statistics).first().toHex(' '), QByteArray("aa 08 00 fe 94 2b b6 ff"));
+    QVERIFY(waitFor([&] { return !f.requests(rec::cmd::statistics).isEmpty(); }));
+    QCOMPARE(f.requests(rec::cmd::statistics).first().toHex(' '), QByteArray("aa 08 00 fe 94 2b b6 ff"));
 
     const QByteArray cleared = f.server->board().statistics();
     QCOMPARE(u32At(cleared, rec::stat::kBoardStarts), 0u);
@@ -156,9 +156,9 @@ void TestStatistics::resetGuardedAndClearsBoard()
 
     // Read back: the window shows the cleared counters.
     QVERIFY(f.clickAndWait("stat_get_button"));
-    QTRY_COMPARE_WITH_TIMEOUT(f.label("stat_boardUse_count_label"), QStringLiteral("0"), 8000);
-    QCOMPARE(f.label("stat_hardFault_count_label"), QStringLiteral("0"));
-    QCOMPARE(f.label("stat_fw_update_count_label"), QStringLiteral("0"));
+    QTRY_COMPARE_WITH_TIMEOUT(f.text("stat_boardUse_count_label"), QStringLiteral("0"), 8000);
+    QCOMPARE(f.text("stat_hardFault_count_label"), QStringLiteral("0"));
+    QCOMPARE(f.text("stat_fw_update_count_label"), QStringLiteral("0"));
 }
 
 QTEST_MAIN(TestStatistics)
