@@ -17,7 +17,7 @@
 #include "LittleEndian.h"
 #include "MainWindow.h"
 #include "Records.h"
-#include "ScriptedDialogs.h"
+#include "BoardBench.h"
 
 using vboard::BoardType;
 
@@ -55,51 +55,33 @@ QByteArray patternRecord(uint8_t deviceType, uint8_t hwVersion)
 }
 
 // A window connected to a simulated board, showing the bootloader tab.
-struct Bench {
-    Bench(BoardType type, vboard::Program program, const QByteArray& hwRecord)
+struct Bench : bench::Bench {
+    Bench(BoardType type, vboard::Program program, const QByteArray& hwRecord) : bench::Bench(type, program)
     {
-        vboard::BoardServer::Options o;
-        o.type = type;
-        o.program = program;
-        o.linkPath = dir.filePath(QStringLiteral("board"));
-        o.registerForDiscovery = false;
-        server = std::make_unique<vboard::BoardServer>(o);
         server->board().setHwConfig(hwRecord);
-        w.setDialogs(&dialogs);
     }
     bool open()
     {
-        auto* ports = get<QComboBox>("serialPortList_comboBox");
-        ports->addItem(QStringLiteral("(") + server->linkPath() + QStringLiteral(")   RConf test"));
-        ports->setCurrentIndex(ports->count() - 1);
-        if (!server->start())
+        if (!start())
             return false;
-        get<QPushButton>("serialPortAction_Button")->click();
-        if (!QTest::qWaitFor([this] { return w.engine().devInfo.devType != 0 && !w.engine().isWaiting(); }, 10000))
+        bench::Bench::click("serialPortAction_Button");
+        if (!QTest::qWaitFor([this] { return window->engine().devInfo.devType != 0 && idle(); }, 10000))
             return false;
         // Entering the tab locks writing until a read.
-        get<QTabWidget>("cmds")->setCurrentWidget(get<QWidget>("dev_bootloader"));
+        tabs("cmds")->setCurrentWidget(widget("dev_bootloader"));
         return idle();
     }
-    bool idle() { return QTest::qWaitFor([this] { return !w.engine().isWaiting(); }, 8000); }
-    bool click(const char* button)
+    bool idle() { return QTest::qWaitFor([this] { return !window->engine().isWaiting(); }, 8000); }
+    bool click(const char* name)
     {
-        get<QPushButton>(button)->click();
+        bench::Bench::click(name);
         return idle();
     }
-    template <typename T> T* get(const char* name) { return w.findChild<T*>(QString::fromLatin1(name)); }
-    QDoubleSpinBox* coef(int i) { return w.findChild<QDoubleSpinBox*>(QStringLiteral("hwConfig_calib_%1_dSpinBox").arg(kBoxes[i])); }
-    int writes() const
+    QDoubleSpinBox* coef(int i)
     {
-        int n = 0;
-        for (const QByteArray& f : server->requests())
-            n += uint8_t(f[3]) == rec::cmd::setHwConfig;
-        return n;
+        return widget<QDoubleSpinBox>(qPrintable(QStringLiteral("hwConfig_calib_%1_dSpinBox").arg(kBoxes[i])));
     }
-    QTemporaryDir dir;
-    std::unique_ptr<vboard::BoardServer> server;
-    MainWindow w;
-    ScriptedDialogs dialogs;
+    int writes() const { return requests(rec::cmd::setHwConfig).size(); }
 };
 
 } // namespace
@@ -120,13 +102,13 @@ void TestHwConfig::editedRecordReachesTheBoardByteForByte()
     const QByteArray original = patternRecord(2, 3);
     Bench b(BoardType::Chemistry, vboard::Program::Bootloader, original);
     QVERIFY(b.open());
-    QVERIFY(!b.get<QPushButton>("hwConfig_Set_Button")->isEnabled());
+    QVERIFY(!b.widget<QPushButton>("hwConfig_Set_Button")->isEnabled());
     QVERIFY(b.click("hwConfig_get_Button"));
-    QCOMPARE(b.get<QComboBox>("hwConfig_devType_ComboBox")->currentText(), QStringLiteral("2. Цифровая лаборатория по химии"));
-    QCOMPARE(b.get<QSpinBox>("hwConfig_devVers_SpinBox")->value(), 3);
+    QCOMPARE(b.widget<QComboBox>("hwConfig_devType_ComboBox")->currentText(), QStringLiteral("2. Цифровая лаборатория по химии"));
+    QCOMPARE(b.widget<QSpinBox>("hwConfig_devVers_SpinBox")->value(), 3);
     QCOMPARE(b.coef(0)->value(), 0.5);
-    QVERIFY(b.get<QGroupBox>("hwConfigData_GroupBox")->isEnabled());
-    QVERIFY(b.get<QPushButton>("hwConfig_Set_Button")->isEnabled());
+    QVERIFY(b.widget<QGroupBox>("hwConfigData_GroupBox")->isEnabled());
+    QVERIFY(b.widget<QPushButton>("hwConfig_Set_Button")->isEnabled());
 
     b.coef(4)->setValue(0.1);
     QVERIFY(b.click("hwConfig_Set_Button"));
@@ -185,7 +167,7 @@ void TestHwConfig::defaultsOfBothLaboratoryTypes()
     Bench b(BoardType::Physics, vboard::Program::Bootloader, patternRecord(1, 4));
     QVERIFY(b.open());
     QVERIFY(b.click("hwConfig_get_Button"));
-    auto* type = b.get<QComboBox>("hwConfig_devType_ComboBox");
+    auto* type = b.widget<QComboBox>("hwConfig_devType_ComboBox");
     const double sets[3][19] = {
         {},
         {7.07, 0, -1.312, 0, 144.9915, -83.4412, 122.7484, -66.8052, 0.747914, 71.43},
@@ -215,7 +197,7 @@ void TestHwConfig::photocolorimeterTypeRule()
     Bench b(BoardType::Photocolorimeter, vboard::Program::Bootloader, original);
     QVERIFY(b.open());
     QVERIFY(b.click("hwConfig_get_Button"));
-    auto* type = b.get<QComboBox>("hwConfig_devType_ComboBox");
+    auto* type = b.widget<QComboBox>("hwConfig_devType_ComboBox");
     QCOMPARE(type->currentText(), QStringLiteral("100. Мультидатчик - фотоколориметр"));
     QVERIFY(b.coef(0)->value() != 0.5);   // no calibration fields for this family
 
@@ -233,17 +215,17 @@ void TestHwConfig::unknownTypeAndOverrideBox()
     const QByteArray original = patternRecord(7, 1).replace(kOffsets[0], 4, QByteArray(4, char(0xFF)));
     Bench b(BoardType::Physics, vboard::Program::Bootloader, original);
     QVERIFY(b.open());
-    auto* box = b.get<QCheckBox>("checkBox");
-    auto* set = b.get<QPushButton>("hwConfig_Set_Button");
+    auto* box = b.widget<QCheckBox>("checkBox");
+    auto* set = b.widget<QPushButton>("hwConfig_Set_Button");
     box->click();
-    QVERIFY(set->isEnabled() && b.get<QGroupBox>("hwConfigData_GroupBox")->isEnabled());
+    QVERIFY(set->isEnabled() && b.widget<QGroupBox>("hwConfigData_GroupBox")->isEnabled());
     box->click();
-    QVERIFY(!set->isEnabled() && !b.get<QGroupBox>("hwConfigData_GroupBox")->isEnabled());
+    QVERIFY(!set->isEnabled() && !b.widget<QGroupBox>("hwConfigData_GroupBox")->isEnabled());
     box->click();
 
     // Written without a read: what the view does not show goes out as zeros.
-    b.get<QSpinBox>("hwConfig_devVers_SpinBox")->setValue(4);
-    b.get<QComboBox>("hwConfig_devType_ComboBox")->setCurrentIndex(3);
+    b.widget<QSpinBox>("hwConfig_devVers_SpinBox")->setValue(4);
+    b.widget<QComboBox>("hwConfig_devType_ComboBox")->setCurrentIndex(3);
     b.coef(1)->setValue(-0.5);
     QVERIFY(b.click("hwConfig_Set_Button"));
     QByteArray expected(rec::hwcfg::kSize, '\0');
@@ -255,7 +237,7 @@ void TestHwConfig::unknownTypeAndOverrideBox()
     // A type code without an entry is refused instead of being written as 255.
     b.server->board().setHwConfig(original);
     QVERIFY(b.click("hwConfig_get_Button"));
-    QCOMPARE(b.get<QComboBox>("hwConfig_devType_ComboBox")->currentIndex(), -1);
+    QCOMPARE(b.widget<QComboBox>("hwConfig_devType_ComboBox")->currentIndex(), -1);
     b.server->clearRequests();
     set->click();
     QCOMPARE(b.dialogs.shown.size(), 1);
@@ -264,8 +246,8 @@ void TestHwConfig::unknownTypeAndOverrideBox()
     QTest::qWait(200);
     QCOMPARE(b.writes(), 0);
     QCOMPARE(b.server->board().hwConfig(), original);
-    b.w.flushPanes();
-    const QString log = b.get<QPlainTextEdit>("log_Edit")->toPlainText();
+    b.window->flushPanes();
+    const QString log = b.widget<QPlainTextEdit>("log_Edit")->toPlainText();
     QVERIFY(log.contains(QStringLiteral("HW Config: неизвестный тип устройства 7")));
     QVERIFY(log.contains(QStringLiteral("HW Config: коэффициент k_ch0 не задан (не число), показан 0")));
     QCOMPARE(b.coef(0)->value(), 0.0);

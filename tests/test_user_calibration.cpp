@@ -15,7 +15,7 @@
 #include "LittleEndian.h"
 #include "MainWindow.h"
 #include "Records.h"
-#include "ScriptedDialogs.h"
+#include "BoardBench.h"
 #include "TestBytes.h"
 
 using vboard::BoardType;
@@ -46,51 +46,36 @@ QByteArray sampleBlock(int size)
 }
 
 // A window on a simulated board's main program, showing its calibration page.
-struct Bench {
-    Bench(BoardType type, const QByteArray& block)
+struct Bench : bench::Bench {
+    Bench(BoardType type, const QByteArray& block) : bench::Bench(type)
     {
-        vboard::BoardServer::Options o;
-        o.type = type;
-        o.linkPath = dir.filePath(QStringLiteral("board"));
-        o.registerForDiscovery = false;
-        server = std::make_unique<vboard::BoardServer>(o);
         server->board().setUserData(block);
-        w.setDialogs(&dialogs);
     }
     bool open()
     {
-        auto* ports = get<QComboBox>("serialPortList_comboBox");
-        ports->addItem(QStringLiteral("(") + server->linkPath() + QStringLiteral(")   RConf test"));
-        ports->setCurrentIndex(ports->count() - 1);
-        if (!server->start())
+        if (!start())
             return false;
-        get<QPushButton>("serialPortAction_Button")->click();
-        if (!QTest::qWaitFor([this] { return w.engine().devInfo.progMode == 1 && !w.engine().isWaiting(); }, 10000))
+        bench::Bench::click("serialPortAction_Button");
+        if (!QTest::qWaitFor([this] { return window->engine().devInfo.progMode == 1 && idle(); }, 10000))
             return false;
         // As the user does: come back to the laboratory tab, which opens the page of the board's type.
-        get<QTabWidget>("cmds")->setCurrentIndex(0);
-        get<QTabWidget>("cmds")->setCurrentWidget(get<QWidget>("dev_vorlen"));
+        tabs("cmds")->setCurrentIndex(0);
+        tabs("cmds")->setCurrentWidget(widget("dev_vorlen"));
         return idle();
     }
-    bool idle() { return QTest::qWaitFor([this] { return !w.engine().isWaiting(); }, 8000); }
-    bool click(const QString& button)
+    bool idle() { return QTest::qWaitFor([this] { return !window->engine().isWaiting(); }, 8000); }
+    bool click(const QString& name)
     {
-        get<QPushButton>(qPrintable(button))->click();
+        button(qPrintable(name))->click();
         return idle();
     }
-    template <typename T> T* get(const char* name) { return w.findChild<T*>(QString::fromLatin1(name)); }
     QList<QByteArray> writes() const
     {
         QList<QByteArray> out;
-        for (const QByteArray& f : server->requests())
-            if (uint8_t(f[3]) == rec::cmd::setUserData)
-                out << f.mid(4, f.size() - 6);
+        for (const QByteArray& f : requests(rec::cmd::setUserData))
+            out << f.mid(4, f.size() - 6);
         return out;
     }
-    QTemporaryDir dir;
-    std::unique_ptr<vboard::BoardServer> server;
-    MainWindow w;
-    ScriptedDialogs dialogs;
 };
 
 void feed(MainWindow& w, uint8_t code, const QByteArray& payload)
@@ -119,9 +104,9 @@ void TestUserCalibration::defaultsGoOutAsOneChunk()
     for (BoardType type : {BoardType::Physics, BoardType::Chemistry}) {
         Bench b(type, type == BoardType::Physics ? sampleBlock(40) : chem);
         QVERIFY(b.open());
-        QVERIFY(!b.get<QPushButton>("userData_write_Button")->isEnabled());
+        QVERIFY(!b.widget<QPushButton>("userData_write_Button")->isEnabled());
         QVERIFY(b.click("userData_read_Button"));
-        QVERIFY(b.get<QPushButton>("userData_write_Button")->isEnabled());
+        QVERIFY(b.widget<QPushButton>("userData_write_Button")->isEnabled());
         QVERIFY(b.click(type == BoardType::Physics ? "physic_DefaultReset_button" : "chem_DefaultReset_button"));
         QVERIFY(b.writes().isEmpty());   // defaults alone send nothing
         QVERIFY(b.click("userData_write_Button"));
@@ -131,7 +116,7 @@ void TestUserCalibration::defaultsGoOutAsOneChunk()
             : bytes({0x00, 0x2C, 0x01}) + floats({1, 0, 1, 0, 1, 0, 1, 0, 1, 0}) + bytes({2, 1, 2, 0xA5});
         QCOMPARE(b.writes(), QList<QByteArray>{expected});
         QCOMPARE(b.server->board().userData(), expected.mid(3));
-        QCOMPARE(int(b.w.engine().userDataOffset), expected.size() - 3);
+        QCOMPARE(int(b.window->engine().userDataOffset), expected.size() - 3);
         QVERIFY(b.dialogs.shown.isEmpty());
     }
 }
@@ -166,8 +151,8 @@ void TestUserCalibration::roundTripForEachType()
     Bench b(static_cast<BoardType>(type), original);
     QVERIFY(b.open());
     QVERIFY(b.click("userData_read_Button"));
-    auto* coef = b.w.findChild<QDoubleSpinBox*>(coefBox);
-    auto* step = b.w.findChild<QSpinBox*>(stepBox);
+    auto* coef = b.window->findChild<QDoubleSpinBox*>(coefBox);
+    auto* step = b.window->findChild<QSpinBox*>(stepBox);
     QCOMPARE(coef->value(), double(le::f32(reinterpret_cast<const uint8_t*>(original.constData()) + coefOffset)));
     QCOMPARE(step->value(), int(uint8_t(original[stepOffset])));
 
@@ -190,10 +175,10 @@ void TestUserCalibration::ecologyReadsAndWritesNothing()
 {
     Bench b(BoardType::Ecology, QByteArray());
     QVERIFY(b.open());
-    b.get<QDoubleSpinBox>("physic_k_tempSens_dSpinBox")->setValue(3.5);
+    b.widget<QDoubleSpinBox>("physic_k_tempSens_dSpinBox")->setValue(3.5);
     QVERIFY(b.click("userData_read_Button"));
-    QVERIFY(b.get<QPushButton>("userData_write_Button")->isEnabled());
-    QCOMPARE(b.get<QDoubleSpinBox>("physic_k_tempSens_dSpinBox")->value(), 3.5);
+    QVERIFY(b.widget<QPushButton>("userData_write_Button")->isEnabled());
+    QCOMPARE(b.widget<QDoubleSpinBox>("physic_k_tempSens_dSpinBox")->value(), 3.5);
     b.server->clearRequests();
     QVERIFY(b.click("userData_write_Button"));
     QTest::qWait(200);
