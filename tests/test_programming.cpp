@@ -19,7 +19,7 @@
 #include "LittleEndian.h"
 #include "Oru_SerialPort.h"
 #include "Records.h"
-#include "ScriptedDialogs.h"
+#include "BoardBench.h"
 #include "firmware_test_support.h"
 
 using namespace fwtest;
@@ -600,36 +600,17 @@ void TestProgramming::repliesOutsideARunAreIgnored()
 
 namespace {
 
-// A window connected to a simulated board, on the bootloader tab.
-struct WindowRig {
-    QTemporaryDir dir;
-    std::unique_ptr<BoardServer> server;
-    MainWindow w;
-    ScriptedDialogs dialogs;
-
-    explicit WindowRig(BoardServer::Options o = {})
-    {
-        o.program = Program::Bootloader;
-        o.linkPath = dir.filePath(QStringLiteral("board"));
-        o.registerForDiscovery = false;
-        server = std::make_unique<BoardServer>(o);
-        w.setDialogs(&dialogs);
-    }
-
+// A window connected to a simulated board in its bootloader.
+struct WindowRig : bench::Bench {
+    WindowRig() : bench::Bench(BoardType::Physics, Program::Bootloader) {}
     bool connectBoard()
     {
-        if (!server->start())
+        if (!start())
             return false;
-        auto* combo = widget<QComboBox>(w, "serialPortList_comboBox");
-        combo->addItem(QStringLiteral("(") + server->linkPath() + QStringLiteral(")   RConf test"));
-        combo->setCurrentIndex(combo->count() - 1);
-        widget<QPushButton>(w, "serialPortAction_Button")->click();
+        click("serialPortAction_Button");
         return true;
     }
-
-    QPushButton* button(const char* name) { return widget<QPushButton>(w, name); }
-    QProgressBar* bar() { return widget<QProgressBar>(w, "bl_Program_ProgressBar"); }
-    QString text(const char* name) { return widget<QLabel>(w, name)->text(); }
+    QProgressBar* bar() { return widget<QProgressBar>("bl_Program_ProgressBar"); }
 };
 
 } // namespace
@@ -638,8 +619,8 @@ void TestProgramming::windowProgramsTheBoard()
 {
     WindowRig r;
     QVERIFY(r.connectBoard());
-    QTRY_VERIFY_WITH_TIMEOUT(r.w.engine().devInfo.devType == 1, 10000);
-    auto* tabs = widget<QTabWidget>(r.w, "cmds");
+    QTRY_VERIFY_WITH_TIMEOUT(r.window->engine().devInfo.devType == 1, 10000);
+    auto* tabs = r.widget<QTabWidget>("cmds");
     tabs->setCurrentIndex(1);
     QTRY_VERIFY_WITH_TIMEOUT(r.button("bl_fwConf_request_button")->isEnabled(), 5000);
     r.button("bl_fwConf_request_button")->click();
@@ -651,11 +632,11 @@ void TestProgramming::windowProgramsTheBoard()
     r.button("bl_choose_Sheet_Button")->click();
     QCOMPARE(r.text("bl_Program_sheetSize_label"), QStringLiteral("5120"));
     QVERIFY(r.button("bl_Program_Run_Button")->isEnabled());
-    widget<QSpinBox>(r.w, "bl_Program_SN_SpinBox")->setValue(777001);
+    r.widget<QSpinBox>("bl_Program_SN_SpinBox")->setValue(777001);
 
     r.server->clearRequests();
     r.button("bl_Program_Run_Button")->click();
-    QTRY_VERIFY_WITH_TIMEOUT(!r.w.engine().isProgramming(), kRunTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!r.window->engine().isProgramming(), kRunTimeoutMs);
     QCOMPARE(r.bar()->value(), 100);
     QVERIFY(r.bar()->styleSheet().contains(QStringLiteral("background-color: green")));
     QCOMPARE(Rig::boardPages(*r.server, 5), image);
@@ -675,7 +656,7 @@ void TestProgramming::windowProgramsTheBoard()
     QCOMPARE(r.text("bl_fwConf_vers_label"), QStringLiteral("200"));
     QCOMPARE(r.text("bl_fwConf_date_label"), QStringLiteral("20.11.2026"));
     QCOMPARE(r.text("bl_fwConf_CRC_label"), QStringLiteral("0x") + QString::number(crcOf(image), 16));
-    QCOMPARE(logLines(r.w).filter(kPrefix).last(), kSuccess);
+    QCOMPARE(logLines(*r.window).filter(kPrefix).last(), kSuccess);
     QCOMPARE(r.server->requests().size(), 1 + 2 * 5 + 2);
 }
 
@@ -683,24 +664,24 @@ void TestProgramming::windowShowsFailuresInTheBar()
 {
     WindowRig r;
     QVERIFY(r.connectBoard());
-    QTRY_VERIFY_WITH_TIMEOUT(r.w.engine().devInfo.devType == 1, 10000);
-    widget<QTabWidget>(r.w, "cmds")->setCurrentIndex(1);
+    QTRY_VERIFY_WITH_TIMEOUT(r.window->engine().devInfo.devType == 1, 10000);
+    r.widget<QTabWidget>("cmds")->setCurrentIndex(1);
     const QByteArray first = UpdateFileWriter::randomImage(2, 41);
     r.dialogs.fileAnswers.enqueue(writeUpdateFile(r.dir, "a.rbin", first, header(1, 250, QDate(2030, 1, 1))));
     QTRY_VERIFY_WITH_TIMEOUT(r.button("bl_choose_Sheet_Button")->isEnabled(), 5000);
     r.button("bl_choose_Sheet_Button")->click();
     QVERIFY(r.button("bl_Program_Run_Button")->isEnabled());
     // The requests of the tab switch are answered before the run starts.
-    QTRY_VERIFY_WITH_TIMEOUT(!r.w.engine().isWaiting(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!r.window->engine().isWaiting(), 10000);
 
     // A page that reads back wrong: red bar at the step reached, nothing more sent.
     r.server->board().corruptPageOnRead(0, 5);
     r.server->clearRequests();
     r.button("bl_Program_Run_Button")->click();
-    QTRY_VERIFY_WITH_TIMEOUT(!r.w.engine().isProgramming(), kRunTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!r.window->engine().isProgramming(), kRunTimeoutMs);
     QCOMPARE(r.bar()->value(), 42);   // 3 of 7 steps
     QVERIFY(r.bar()->styleSheet().contains(QStringLiteral("background-color: red")));
-    QCOMPARE(logLines(r.w).filter(kPrefix).last(), kVerifyFailed);
+    QCOMPARE(logLines(*r.window).filter(kPrefix).last(), kVerifyFailed);
     QTest::qWait(1200);
     QCOMPARE(codesOf(r.server->requests()), (QList<uint8_t>{0x00, 0x80, 0x81}));
 
@@ -712,16 +693,16 @@ void TestProgramming::windowShowsFailuresInTheBar()
         if (!tried && uint8_t(f.at(3)) == 0x81) {
             tried = true;
             r.dialogs.fileAnswers.enqueue(other);
-            r.w.on_bl_choose_Sheet_Button_clicked();
+            r.window->on_bl_choose_Sheet_Button_clicked();
         }
     });
     r.button("bl_Program_Run_Button")->click();
     QCOMPARE(r.bar()->value(), 0);   // a new run starts green at 0
     QVERIFY(r.bar()->styleSheet().contains(QStringLiteral("background-color: green")));
-    QTRY_VERIFY_WITH_TIMEOUT(!r.w.engine().isProgramming(), kRunTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!r.window->engine().isProgramming(), kRunTimeoutMs);
     QVERIFY(tried);
-    QVERIFY(logLines(r.w).contains(QStringLiteral("ПРОГРАММИРОВАНИЕ::: Идёт программирование, выбор другого файла недоступен")));
-    QCOMPARE(logLines(r.w).filter(kPrefix).last(), kSuccess);
+    QVERIFY(logLines(*r.window).contains(QStringLiteral("ПРОГРАММИРОВАНИЕ::: Идёт программирование, выбор другого файла недоступен")));
+    QCOMPARE(logLines(*r.window).filter(kPrefix).last(), kSuccess);
     QCOMPARE(Rig::boardPages(*r.server, 2), first);
     QCOMPARE(r.text("bl_Program_sheetVers_label"), QStringLiteral("250"));
 }
@@ -730,9 +711,9 @@ void TestProgramming::windowUserRequestStopsTheRun()
 {
     WindowRig r;
     QVERIFY(r.connectBoard());
-    QTRY_VERIFY_WITH_TIMEOUT(r.w.engine().devInfo.devType == 1, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(r.window->engine().devInfo.devType == 1, 10000);
     r.dialogs.fileAnswers.enqueue(writeUpdateFile(r.dir, "a.rbin", UpdateFileWriter::randomImage(3, 51), header(1, 250, QDate(2030, 1, 1))));
-    r.w.on_bl_choose_Sheet_Button_clicked();
+    r.window->on_bl_choose_Sheet_Button_clicked();
     QVERIFY(r.button("bl_Program_Run_Button")->testAttribute(Qt::WA_ForceDisabled) == false);
     const QByteArray recordBefore = r.server->board().fwConfig();
 
@@ -744,10 +725,10 @@ void TestProgramming::windowUserRequestStopsTheRun()
             r.button("getInfo_Button")->click();
         }
     });
-    r.w.on_bl_Program_Run_Button_clicked();
-    QTRY_VERIFY_WITH_TIMEOUT(!r.w.engine().isProgramming(), kRunTimeoutMs);
+    r.window->on_bl_Program_Run_Button_clicked();
+    QTRY_VERIFY_WITH_TIMEOUT(!r.window->engine().isProgramming(), kRunTimeoutMs);
     QVERIFY(asked);
-    QCOMPARE(logLines(r.w).filter(kPrefix).last(), kUnexpected);
+    QCOMPARE(logLines(*r.window).filter(kPrefix).last(), kUnexpected);
     // The bar keeps its last value and colour.
     QVERIFY(r.bar()->value() > 0 && r.bar()->value() < 100);
     QVERIFY(r.bar()->styleSheet().contains(QStringLiteral("background-color: green")));
