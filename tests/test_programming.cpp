@@ -709,41 +709,36 @@ void TestProgramming::windowShowsFailuresInTheBar()
 
 void TestProgramming::windowUserRequestStopsTheRun()
 {
-    // Two replies that reach the port in one read are rejected together, as
-    // the protocol has it; the user's request is then lost on the line and
-    // the run rightly goes on. Such an attempt proves nothing: try again.
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        WindowRig r;
-        QVERIFY(r.connectBoard());
-        QTRY_VERIFY_WITH_TIMEOUT(r.window->engine().devInfo.devType == 1, 10000);
-        r.dialogs.fileAnswers.enqueue(writeUpdateFile(r.dir, "a.rbin", UpdateFileWriter::randomImage(3, 51), header(1, 250, QDate(2030, 1, 1))));
-        r.window->on_bl_choose_Sheet_Button_clicked();
-        QVERIFY(r.button("bl_Program_Run_Button")->testAttribute(Qt::WA_ForceDisabled) == false);
-        const QByteArray recordBefore = r.server->board().fwConfig();
+    WindowRig r;
+    QVERIFY(r.connectBoard());
+    QTRY_VERIFY_WITH_TIMEOUT(r.window->engine().devInfo.devType == 1, 10000);
+    r.dialogs.fileAnswers.enqueue(writeUpdateFile(r.dir, "a.rbin", UpdateFileWriter::randomImage(3, 51), header(1, 250, QDate(2030, 1, 1))));
+    r.window->on_bl_choose_Sheet_Button_clicked();
+    QVERIFY(r.button("bl_Program_Run_Button")->testAttribute(Qt::WA_ForceDisabled) == false);
+    const QByteArray recordBefore = r.server->board().fwConfig();
 
-        // The user asks for the status while page 1 is being written.
-        bool asked = false;
-        QObject::connect(r.server.get(), &BoardServer::requestReceived, [&](const QByteArray& f) {
-            if (!asked && uint8_t(f.at(3)) == 0x80 && uint8_t(f.at(4)) == 1) {
-                asked = true;
-                r.button("getInfo_Button")->click();
-            }
-        });
-        r.window->on_bl_Program_Run_Button_clicked();
-        QTRY_VERIFY_WITH_TIMEOUT(!r.window->engine().isProgramming(), kRunTimeoutMs);
-        QVERIFY(asked);
-        const QStringList lines = logLines(*r.window);
-        if (!lines.filter(QStringLiteral("ОШИБКА - Неверная контрольная сумма принятых данных")).isEmpty())
-            continue;
-        QCOMPARE(lines.filter(kPrefix).last(), kUnexpected);
-        // The bar keeps its last value and colour.
-        QVERIFY(r.bar()->value() > 0 && r.bar()->value() < 100);
-        QVERIFY(r.bar()->styleSheet().contains(QStringLiteral("background-color: green")));
-        QTest::qWait(1200);
-        QCOMPARE(r.server->board().fwConfig(), recordBefore);
-        return;
-    }
-    QFAIL("every attempt lost the user's request in a joined read");
+    // The user asks for the status while page 1 is being written. The board
+    // holds back its answer to that page, so the status reply cannot share a
+    // read with it (two replies in one read are rejected together).
+    bool asked = false;
+    QObject::connect(r.server.get(), &BoardServer::requestReceived, [&](const QByteArray& f) {
+        if (!asked && uint8_t(f.at(3)) == 0x80 && uint8_t(f.at(4)) == 1) {
+            asked = true;
+            r.server->setAnswering(false);
+            r.button("getInfo_Button")->click();
+        } else if (asked && uint8_t(f.at(3)) == 0x00) {
+            r.server->setAnswering(true);
+        }
+    });
+    r.window->on_bl_Program_Run_Button_clicked();
+    QTRY_VERIFY_WITH_TIMEOUT(!r.window->engine().isProgramming(), kRunTimeoutMs);
+    QVERIFY(asked);
+    QCOMPARE(logLines(*r.window).filter(kPrefix).last(), kUnexpected);
+    // The bar keeps its last value and colour.
+    QVERIFY(r.bar()->value() > 0 && r.bar()->value() < 100);
+    QVERIFY(r.bar()->styleSheet().contains(QStringLiteral("background-color: green")));
+    QTest::qWait(1200);
+    QCOMPARE(r.server->board().fwConfig(), recordBefore);
 }
 
 QTEST_MAIN(TestProgramming)
