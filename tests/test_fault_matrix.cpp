@@ -219,6 +219,48 @@ bool spun(qint64 cpu, qint64 wall)
     return cpu > 2000 && cpu * 2 > wall;
 }
 
+// One configuration-block write over the faulty line, as it ended.
+struct BlockRun {
+    QString where;
+    bool ended;
+    bool reportedSuccess;
+    bool readBack;          // the tool read the block back afterwards
+    QByteArray readBlock;   // what that read-back showed
+    QByteArray held, oldBlock, newBlock;
+    qint64 wallMs, cpu;
+};
+
+// The board must hold the old or the new block, never a mixture, and success
+// is honest only when it holds the new one and the read-back shows it.
+void judgeBlockWrite(Tally& tally, const BlockRun& r)
+{
+    const bool isNew = r.held == r.newBlock;
+    if (!r.ended) {
+        ++tally.hung;
+        tally.problems << r.where + QStringLiteral(": no verdict after 60 s");
+    } else if (!isNew && r.held != r.oldBlock) {
+        ++tally.mixtures;
+        tally.problems << r.where + QStringLiteral(": the board holds neither the old nor the new block");
+    } else if (r.reportedSuccess && !isNew) {
+        ++tally.falseSuccess;
+        tally.problems << r.where + QStringLiteral(": success reported, the board kept the old block");
+    } else if (r.readBack && r.readBlock != r.held) {
+        ++tally.falseSuccess;
+        tally.problems << r.where + QStringLiteral(": the read-back shows a block the board does not hold");
+    } else if (r.reportedSuccess) {
+        ++tally.verified;
+        reportRun(r.where, QStringLiteral("verified success"), r.wallMs, r.cpu);
+    } else {
+        ++tally.failed;
+        reportRun(r.where, QStringLiteral("reported failure, the board holds the %1 block").arg(isNew ? "new" : "old"),
+                  r.wallMs, r.cpu);
+    }
+    if (spun(r.cpu, r.wallMs)) {
+        ++tally.spun;
+        tally.problems << r.where + QStringLiteral(": %1 ms CPU in %2 ms").arg(r.cpu).arg(r.wallMs);
+    }
+}
+
 const QString kProgSuccess = QStringLiteral("ПРОГРАММИРОВАНИЕ::: Запись программы и верификация пройдены успешно!");
 const QStringList kProgFailures = {
     QStringLiteral("ПРОГРАММИРОВАНИЕ::: Завершено"),
@@ -343,32 +385,8 @@ void TestFaultMatrix::hwConfigMatrix()
         const qint64 cpu = cpuMs() - cpu0;
 
         const QByteArray held = rig.server->board().hwConfig();
-        const bool isNew = held == newBlock;
-        if (!ended) {
-            ++tally.hung;
-            tally.problems << where + QStringLiteral(": no verdict after 60 s");
-        } else if (!isNew && held != oldBlock) {
-            ++tally.mixtures;
-            tally.problems << where + QStringLiteral(": the board holds neither the old nor the new block");
-        } else if (reportedSuccess && !isNew) {
-            ++tally.falseSuccess;
-            tally.problems << where + QStringLiteral(": success reported, the board kept the old block");
-        } else if (rig.readBack && QByteArray(reinterpret_cast<const char*>(rig.engine.hwConfig),
-                                          static_cast<int>(rec::hwcfg::kSize)) != held) {
-            ++tally.falseSuccess;
-            tally.problems << where + QStringLiteral(": the read-back shows a block the board does not hold");
-        } else if (reportedSuccess) {
-            ++tally.verified;
-            reportRun(where, QStringLiteral("verified success"), wall.elapsed(), cpu);
-        } else {
-            ++tally.failed;
-            reportRun(where, QStringLiteral("reported failure, the board holds the %1 block").arg(isNew ? "new" : "old"),
-                      wall.elapsed(), cpu);
-        }
-        if (spun(cpu, wall.elapsed())) {
-            ++tally.spun;
-            tally.problems << where + QStringLiteral(": %1 ms CPU in %2 ms").arg(cpu).arg(wall.elapsed());
-        }
+        judgeBlockWrite(tally, {where, ended, reportedSuccess, rig.readBack, QByteArray(reinterpret_cast<const char*>(rig.engine.hwConfig), static_cast<int>(rec::hwcfg::kSize)), held, oldBlock, newBlock,
+                                wall.elapsed(), cpu});
     }
     tally.print("hardware configuration", runs);
     QVERIFY2(tally.clean(), qPrintable(tally.problems.join(QLatin1Char('\n'))));
@@ -416,31 +434,8 @@ void TestFaultMatrix::userCalibrationMatrix()
         const qint64 cpu = cpuMs() - cpu0;
 
         const QByteArray held = rig.server->board().userData();
-        const bool isNew = held == newBlock;
-        if (!ended) {
-            ++tally.hung;
-            tally.problems << where + QStringLiteral(": no verdict after 60 s");
-        } else if (!isNew && held != oldBlock) {
-            ++tally.mixtures;
-            tally.problems << where + QStringLiteral(": the board holds neither the old nor the new block");
-        } else if (reportedSuccess && !isNew) {
-            ++tally.falseSuccess;
-            tally.problems << where + QStringLiteral(": success reported, the board kept the old block");
-        } else if (rig.readBack && QByteArray(reinterpret_cast<const char*>(rig.engine.userData), size) != held) {
-            ++tally.falseSuccess;
-            tally.problems << where + QStringLiteral(": the read-back shows a block the board does not hold");
-        } else if (reportedSuccess) {
-            ++tally.verified;
-            reportRun(where, QStringLiteral("verified success"), wall.elapsed(), cpu);
-        } else {
-            ++tally.failed;
-            reportRun(where, QStringLiteral("reported failure, the board holds the %1 block").arg(isNew ? "new" : "old"),
-                      wall.elapsed(), cpu);
-        }
-        if (spun(cpu, wall.elapsed())) {
-            ++tally.spun;
-            tally.problems << where + QStringLiteral(": %1 ms CPU in %2 ms").arg(cpu).arg(wall.elapsed());
-        }
+        judgeBlockWrite(tally, {where, ended, reportedSuccess, rig.readBack, QByteArray(reinterpret_cast<const char*>(rig.engine.userData), size), held, oldBlock, newBlock,
+                                wall.elapsed(), cpu});
     }
     tally.print("user calibration", runs);
     QVERIFY2(tally.clean(), qPrintable(tally.problems.join(QLatin1Char('\n'))));
