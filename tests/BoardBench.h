@@ -22,11 +22,12 @@ class Bench
 {
 public:
     explicit Bench(vboard::BoardType type = vboard::BoardType::Physics,
-                   vboard::Program program = vboard::Program::Main)
+                   vboard::Program program = vboard::Program::Main, int restartMs = 800)
     {
         vboard::BoardServer::Options o;
         o.type = type;
         o.program = program;
+        o.restartMs = restartMs;
         o.linkPath = dir.path() + QStringLiteral("/board");
         o.registerForDiscovery = false;
         server = std::make_unique<vboard::BoardServer>(o);

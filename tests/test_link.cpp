@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include "IdleCpu.h"
+#include "OpenFailure.h"
 #include "Oru_SerialPort.h"
 #include "PortNames.h"
 #include "PtyPair.h"
@@ -23,6 +24,8 @@ class TestLink : public QObject
 private slots:
     void portNamesFromEntries();
     void openAndCloseResultCodes();
+    void openFailureTexts_data();
+    void openFailureTexts();
     void sendBeforeOpenWritesNothing();
     void bytesArriveCompleteAndInOrder();
     void vanishedPortClosesOnceWithoutSpinning();
@@ -47,8 +50,10 @@ void TestLink::openAndCloseResultCodes()
     QVERIFY(pty.isValid());
     Oru_SerialPort link;
     QCOMPARE(link.openPort(QString(), 115200, 8, 'n', 1), 3);
+    QVERIFY(link.openFailureText().startsWith(QStringLiteral("Порт не выбран")));
     QCOMPARE(link.openPort(QStringLiteral("(COM999)   nothing"), 115200, 8, 'n', 1), 3);
     QCOMPARE(link.openPort(QStringLiteral("(/dev/no-such-port-rconf)"), 115200, 8, 'n', 1), 3);
+    QVERIFY(link.openFailureText().startsWith(QStringLiteral("Устройство не найдено")));
     QVERIFY(!link.isOpen());
     // An entry in the port list's own form opens the path inside the parentheses.
     const QString entry = QStringLiteral("(") + pty.slavePath() + QStringLiteral(")   RConf симулятор");
@@ -57,9 +62,46 @@ void TestLink::openAndCloseResultCodes()
     QCOMPARE(link.closePort(), 0);
     QCOMPARE(link.closePort(), 4);
     QVERIFY(!link.isOpen());
-    // A bare path opens too.
+    // A bare path opens too, and a second program cannot take it meanwhile.
     QCOMPARE(link.openPort(pty.slavePath(), 115200, 8, 'n', 1), 0);
+    QVERIFY(link.openFailureText().isEmpty());
+    Oru_SerialPort second;
+    QCOMPARE(second.openPort(pty.slavePath(), 115200, 8, 'n', 1), 2);
+    QVERIFY(second.openFailureText().startsWith(QStringLiteral("Порт занят другой программой")));
     QCOMPARE(link.closePort(), 0);
+}
+
+void TestLink::openFailureTexts_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::addColumn<bool>("accessible");   // this user may read and write the device
+    QTest::addColumn<QString>("text");
+    const QString notFound = QStringLiteral("Устройство не найдено: проверьте, что плата подключена, и нажмите «Обновить»");
+    const QString refused = QStringLiteral("Порт не открылся: system text");
+    QTest::newRow("not found") << int(QSerialPort::DeviceNotFoundError) << true << notFound;
+    QTest::newRow("resource") << int(QSerialPort::ResourceError) << true << notFound;
+    QTest::newRow("no rights") << int(QSerialPort::PermissionError) << false
+                               << QStringLiteral("Нет прав на открытие порта: добавьте пользователя в группу dialout "
+                                                 "командой «sudo usermod -aG dialout $USER», затем выйдите из системы "
+                                                 "и войдите снова");
+    QTest::newRow("held by another program") << int(QSerialPort::PermissionError) << true
+                                             << QStringLiteral("Порт занят другой программой: закройте программу, "
+                                                               "которая его использует (терминал, другой "
+                                                               "конфигуратор), и откройте порт снова");
+    for (QSerialPort::SerialPortError e :
+         {QSerialPort::NoError, QSerialPort::OpenError, QSerialPort::NotOpenError, QSerialPort::ParityError,
+          QSerialPort::FramingError, QSerialPort::BreakConditionError, QSerialPort::WriteError, QSerialPort::ReadError,
+          QSerialPort::UnsupportedOperationError, QSerialPort::UnknownError, QSerialPort::TimeoutError})
+        QTest::addRow("error %d", int(e)) << int(e) << false << refused;
+}
+
+void TestLink::openFailureTexts()
+{
+    QFETCH(int, error);
+    QFETCH(bool, accessible);
+    QFETCH(QString, text);
+    const auto reason = OpenFailure::fromOpenError(static_cast<QSerialPort::SerialPortError>(error), accessible);
+    QCOMPARE(OpenFailure::text(reason, QStringLiteral("system text")), text);
 }
 
 void TestLink::sendBeforeOpenWritesNothing()

@@ -1,5 +1,6 @@
 #include <QCheckBox>
 #include <QEventLoop>
+#include <QLineEdit>
 #include <QTimer>
 #include <QtTest>
 
@@ -7,6 +8,9 @@
 #include "IdleCpu.h"
 #include "PaneWriter.h"
 #include "PortListText.h"
+#include "PortNames.h"
+#include "PtyPair.h"
+#include "SimulatorPorts.h"
 
 using bench::Bench;
 using vboard::BoardType;
@@ -18,6 +22,8 @@ const QString kOpened = QStringLiteral("COM порт открыт");
 const QString kClosed = QStringLiteral("COM порт закрыт");
 const QString kLost = QStringLiteral("COM порт потерян: устройство отключено");
 const QString kOpenFailed = QStringLiteral("Ошибка открытия порта");
+const QString kGaveUp = QStringLiteral("Плата не появилась за 10 с, переподключение прекращено");
+const QString kNotSent = QStringLiteral("ОШИБКА - COM порт закрыт");
 
 void verifyClosedPanel(const Bench& b)
 {
@@ -40,6 +46,7 @@ class TestPortPanel : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void openAsksForStatusAndShowsIt_data();
     void openAsksForStatusAndShowsIt();
     void closeByUserAndFailedOpen();
@@ -48,7 +55,23 @@ private slots:
     void reconnectionDisabledOrCancelled();
     void paneLinesHideAndClear();
     void panesKeepLatestLinesAndCountPorts();
+    void refreshKeepsTheChosenPortByName();
+    void reconnectionFollowsTheBoard_data();
+    void reconnectionFollowsTheBoard();
+    void closedPortLineOncePerClosedPeriod();
+    void typedPathOpens_data();
+    void typedPathOpens();
+
+private:
+    // Simulators running on this machine must not reach the port list.
+    QTemporaryDir runtimeDir;
 };
+
+void TestPortPanel::initTestCase()
+{
+    QVERIFY(runtimeDir.isValid());
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
+}
 
 void TestPortPanel::openAsksForStatusAndShowsIt_data()
 {
@@ -183,6 +206,7 @@ void TestPortPanel::reconnectionDisabledOrCancelled()
         QTRY_COMPARE_WITH_TIMEOUT(b.countLog(kClosed), 1, 5000);
         QTest::qWait(3000);
         QVERIFY(!b.isOpen());
+        QVERIFY(b.button("serialPortUpdate_Button")->isEnabled());
         QCOMPARE(b.countLog(kOpened) + b.countLog(kOpenFailed), 1);
     }
     Bench b;
@@ -271,6 +295,130 @@ void TestPortPanel::panesKeepLatestLinesAndCountPorts()
     for (int i = 0; i < total; ++i)
         b.window->exchange(&byte, 1, 0);
     QCOMPARE(b.lines("exchange_PlainText").size(), PaneWriter::kMaxLines);
+}
+
+void TestPortPanel::refreshKeepsTheChosenPortByName()
+{
+    Bench b;
+    QVERIFY(b.start());
+    PtyPair other;
+    QVERIFY(SimulatorPorts::registerEntry("a", {other.slavePath(), "другая плата"}));
+    QVERIFY(SimulatorPorts::registerEntry("b", {b.server->linkPath(), "эта плата"}));
+    QComboBox* ports = b.combo("serialPortList_comboBox");
+    b.click("serialPortUpdate_Button");
+    const int board = ports->findText(b.server->linkPath(), Qt::MatchContains);
+    QVERIFY(board >= 1);
+    ports->setCurrentIndex(board);
+    // The board's entry moves up one place; the choice follows its name.
+    SimulatorPorts::unregisterEntry("a");
+    b.click("serialPortUpdate_Button");
+    QCOMPARE(ports->count(), board);
+    QCOMPARE(PortNames::extract(ports->currentText()), b.server->linkPath());
+    QVERIFY(b.openAndWaitStatus());
+    b.click("serialPortAction_Button");
+    // Gone from the list: the first entry is offered.
+    SimulatorPorts::unregisterEntry("b");
+    b.click("serialPortUpdate_Button");
+    QCOMPARE(ports->currentIndex(), ports->count() > 0 ? 0 : -1);
+}
+
+void TestPortPanel::reconnectionFollowsTheBoard_data()
+{
+    QTest::addColumn<int>("restartMs");
+    QTest::addColumn<bool>("refresh");   // the list is refreshed while the board restarts
+    QTest::addColumn<bool>("reopens");
+    QTest::newRow("back in 0.8 s, list refreshed meanwhile") << 800 << true << true;
+    QTest::newRow("back in 3.5 s") << 3500 << false << true;
+    QTest::newRow("not back") << 600000 << false << false;
+}
+
+void TestPortPanel::reconnectionFollowsTheBoard()
+{
+    QFETCH(int, restartMs);
+    QFETCH(bool, refresh);
+    QFETCH(bool, reopens);
+    Bench b(BoardType::Physics, Program::Main, restartMs);
+    QVERIFY(b.start());
+    QVERIFY(b.openAndWaitStatus());
+    QComboBox* ports = b.combo("serialPortList_comboBox");
+    b.click("bootloader_Start_Button");
+    QTRY_COMPARE_WITH_TIMEOUT(b.countLog(kClosed), 1, 5000);
+    QElapsedTimer sinceClose;
+    sinceClose.start();
+    QVERIFY(!b.button("serialPortUpdate_Button")->isEnabled());
+    if (refresh) {
+        b.window->on_serialPortUpdate_Button_clicked();
+        QVERIFY(PortNames::extract(ports->currentText()) != b.server->linkPath());
+    }
+    if (reopens) {
+        QTRY_COMPARE_WITH_TIMEOUT(b.text("info_WorkMode_label"),
+                                  QStringLiteral("<font color = 'blue'>Загрузчик Ворлен</font>"), 15000);
+        QVERIFY2(sinceClose.elapsed() >= std::max(1800, restartMs - 100), qPrintable(QString::number(sinceClose.elapsed())));
+        QCOMPARE(PortNames::extract(ports->currentText()), b.server->linkPath());
+        QCOMPARE(b.countLog(kOpened), 2);
+        QVERIFY(!b.button("serialPortUpdate_Button")->isEnabled());
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(b.countLog(kGaveUp), 1, 15000);
+        QVERIFY2(sinceClose.elapsed() >= 9800, qPrintable(QString::number(sinceClose.elapsed())));
+        verifyClosedPanel(b);
+        QCOMPARE(b.countLog(kOpened), 1);
+    }
+    // Attempts that failed while the board was away wrote nothing.
+    QCOMPARE(b.countLog(kOpenFailed), 0);
+}
+
+void TestPortPanel::closedPortLineOncePerClosedPeriod()
+{
+    Bench b;
+    QVERIFY(b.start());
+    QVERIFY(b.openAndWaitStatus());
+    b.combo("data_requestSpeed_ComboBox")->setCurrentIndex(0);
+    b.click("data_ExchangeButton");
+    QTRY_VERIFY_WITH_TIMEOUT(b.requests(rec::cmd::getRawData).size() >= 20, 10000);
+    b.click("serialPortAction_Button");
+    // Polling runs on until its watchdog ends it, the line is written once.
+    QTRY_COMPARE_WITH_TIMEOUT(b.button("data_ExchangeButton")->text(), QStringLiteral("Запустить обмен"), 10000);
+    QCOMPARE(b.lines("log_Edit").filter(kNotSent).size(), 1);
+    const int frames = b.lines("exchange_PlainText").filter(QStringLiteral("Запрос :")).size();
+    QVERIFY2(frames >= b.server->requests().size() + 10, qPrintable(QString::number(frames)));
+
+    // The next closed period gets its own line.
+    QVERIFY(b.openAndWaitStatus());
+    b.click("serialPortAction_Button");
+    b.window->engine().sendCommand(rec::cmd::getInfo, nullptr, 0);
+    QCOMPARE(b.lines("log_Edit").filter(kNotSent).size(), 2);
+}
+
+void TestPortPanel::typedPathOpens_data()
+{
+    QTest::addColumn<QString>("typed");   // %1: the bench's folder
+    QTest::addColumn<QString>("reason");  // line after "Ошибка открытия порта"; empty: the port opens
+    QTest::newRow("board path") << "%1/board" << QString();
+    QTest::newRow("missing device") << "%1/no-such-board"
+                                    << "Устройство не найдено: проверьте, что плата подключена, и нажмите «Обновить»";
+    QTest::newRow("no port name") << "board"
+                                  << "Порт не выбран: выберите порт в списке или введите путь к устройству";
+}
+
+void TestPortPanel::typedPathOpens()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, reason);
+    Bench b;
+    QVERIFY(b.start());
+    QComboBox* ports = b.combo("serialPortList_comboBox");
+    ports->clear();
+    QTest::keyClicks(ports->lineEdit(), typed.arg(b.dir.path()));
+    b.click("serialPortAction_Button");
+    if (reason.isEmpty()) {
+        QTRY_VERIFY_WITH_TIMEOUT(b.showsProgram(), 10000);
+        QCOMPARE(b.countLog(kOpened), 1);
+        return;
+    }
+    const int failed = b.indexInLog(kOpenFailed);
+    QVERIFY(failed >= 0);
+    QVERIFY(b.lines("log_Edit").value(failed + 1).endsWith(reason));
+    QVERIFY(!b.isOpen() && !b.window->serialLink().isOpen());
 }
 
 QTEST_MAIN(TestPortPanel)

@@ -42,7 +42,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(&dataWatchdogTimer, &QTimer::timeout, this, &MainWindow::on_data_ExchangeButton_clicked);
     connect(&pcPollTimer, &QTimer::timeout, this, &MainWindow::pcPollStep);
     connect(&pcWatchdogTimer, &QTimer::timeout, this, &MainWindow::on_pc_debugData_ExchangeButton_clicked);
-    connect(&reconnectTimer, &QTimer::timeout, this, &MainWindow::on_serialPortAction_Button_clicked);
+    connect(&reconnectTimer, &QTimer::timeout, this, &MainWindow::reconnectAttempt);
     connect(&link, &Oru_SerialPort::_data_recevied, this, &MainWindow::dataReceived);
     connect(&proto, &proto_Vorlen_v2::log, this, &MainWindow::log);
     connect(&proto, &proto_Vorlen_v2::_transmit_data, this, &MainWindow::transmitData);

@@ -1,5 +1,6 @@
 #pragma once
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QStringList>
 #include <QTimer>
@@ -165,4 +166,15 @@ private:
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
     std::unique_ptr<PaneWriter> logPane;
     std::unique_ptr<PaneWriter> exchangePane;
+
+    // Port panel: the chosen port by name, and reconnection after a restart (PortPanelView.cpp)
+    int openPanelPort(const QString& portText, bool reportFailure);
+    void reportOpenFailure();
+    void showChosenPort();
+    void reconnectAttempt();
+    void stopReconnecting();
+    QString chosenPort;         // name of the port last opened
+    QString reconnectPort;      // empty unless a reconnection is pending
+    QElapsedTimer reconnectClock;
+    bool closedPortReported = false;
 };

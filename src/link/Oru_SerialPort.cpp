@@ -4,10 +4,15 @@
 #include "SimulatorPorts.h"
 
 #include <QDebug>
+#include <QFile>
 #include <QSerialPortInfo>
 
 #include <algorithm>
 #include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -50,6 +55,18 @@ QString errorName(QSerialPort::SerialPortError e)
     }
 }
 
+// Whether this user may read and write the device at all; tells a port that
+// another program holds from one the user has no rights to.
+bool mayReadAndWrite(const QString& location)
+{
+#ifdef Q_OS_UNIX
+    return ::access(QFile::encodeName(location).constData(), R_OK | W_OK) == 0;
+#else
+    Q_UNUSED(location)
+    return true; // Windows reports a port held by another program as access denied
+#endif
+}
+
 } // namespace
 
 Oru_SerialPort::Oru_SerialPort(QObject* parent) : QObject(parent)
@@ -83,10 +100,12 @@ QStringList Oru_SerialPort::freePortList()
 int Oru_SerialPort::openPort(const QString& portText, uint32_t baud, uint8_t dataBits, uint8_t parity,
                              uint8_t stopBits)
 {
+    failure = OpenFailure::Reason::None;
+    failureDetail.clear();
     const QString name = PortNames::extract(portText);
     if (name.isEmpty()) {
         qDebug() << "SerialPort:: port name incorrect";
-        return 3;
+        return fail(3, OpenFailure::Reason::NoPortName);
     }
     qDebug() << "SerialPort:: try to connect to port with " << name << " and speed " << baud;
 
@@ -104,12 +123,12 @@ int Oru_SerialPort::openPort(const QString& portText, uint32_t baud, uint8_t dat
     const bool byPath = !known && PortNames::isAbsolutePath(name) && PortNames::isTerminalDevice(name);
     if (!known && !byPath) {
         qDebug() << "SerialPort:: port is not found";
-        return 3;
+        return fail(3, OpenFailure::Reason::NotFound);
     }
     qDebug() << "SerialPort:: Serial port " << name << " founded";
     if (known && found.isBusy()) {
         qDebug() << "SerialPort:: Serial port is busy";
-        return 1;
+        return fail(1, OpenFailure::Reason::Busy);
     }
 
     if (known)
@@ -121,13 +140,23 @@ int Oru_SerialPort::openPort(const QString& portText, uint32_t baud, uint8_t dat
     serialPort.setParity(parityFor(parity));
     serialPort.setStopBits(stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
     if (!serialPort.open(QIODevice::ReadWrite)) {
-        qDebug() << "SerialPort:: Error port opening" << errorName(serialPort.error());
+        const QSerialPort::SerialPortError error = serialPort.error();
+        const QString detail = serialPort.errorString();
+        qDebug() << "SerialPort:: Error port opening" << errorName(error);
         serialPort.close();
-        return 2;
+        const QString location = known ? found.systemLocation() : name;
+        return fail(2, OpenFailure::fromOpenError(error, mayReadAndWrite(location)), detail);
     }
     qDebug() << "SerialPort:: " << name << " open";
     opened = true;
     return 0;
+}
+
+int Oru_SerialPort::fail(int result, OpenFailure::Reason reason, const QString& detail)
+{
+    failure = reason;
+    failureDetail = detail;
+    return result;
 }
 
 int Oru_SerialPort::closePort()

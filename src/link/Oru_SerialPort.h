@@ -3,6 +3,8 @@
 #include <QSerialPort>
 #include <QStringList>
 
+#include "OpenFailure.h"
+
 #include <cstdint>
 
 // The program's only path to the board: lists free ports, opens one by name,
@@ -21,6 +23,8 @@ public:
     // 0 closed, 4 was not open
     int closePort();
     bool isOpen() const { return opened; }
+    // What the user can do about the last failed openPort (empty after a success).
+    QString openFailureText() const { return OpenFailure::text(failure, failureDetail); }
     void send(uint8_t* buf, uint32_t size);
     void readData();
 
@@ -34,7 +38,10 @@ signals:
 
 private:
     void onError(QSerialPort::SerialPortError error);
+    int fail(int result, OpenFailure::Reason reason, const QString& detail = QString());
 
     QSerialPort serialPort;
     bool opened = false;
+    OpenFailure::Reason failure = OpenFailure::Reason::None;
+    QString failureDetail;
 };

@@ -2,9 +2,12 @@
 
 #include "PaneWriter.h"
 #include "PortListText.h"
+#include "PortNames.h"
 #include "ui_MainWindow.h"
 
 #include <QDebug>
+
+#include <algorithm>
 
 namespace {
 const QString kStampFormat = QStringLiteral("yyyy.MM.dd hh:mm:ss.zzz ");
@@ -19,15 +22,36 @@ constexpr uint8_t kStopBits = 1;
 
 // Time the board needs to come back after restarting into its other program.
 constexpr int kReconnectMs = 2000;
+// A board that is slower (or a system that is slow to give the device its
+// rights) is tried again this often until the limit has passed.
+constexpr int kRetryMs = 500;
+constexpr qint64 kGiveUpMs = 10000;
+
+// The item that names this port, or -1.
+int indexOfPort(const QComboBox* box, const QString& name)
+{
+    if (name.isEmpty())
+        return -1;
+    for (int i = 0; i < box->count(); ++i)
+        if (PortNames::extract(box->itemText(i)) == name)
+            return i;
+    return -1;
+}
 } // namespace
 
 void MainWindow::updatePortList()
 {
     if (link.isOpen())
         return;
-    ui->serialPortList_comboBox->clear();
-    ui->serialPortList_comboBox->addItems(link.freePortList());
-    log(portCountText(ui->serialPortList_comboBox->count()));
+    // The chosen port is kept by its name: its place in the new list may differ.
+    QComboBox* box = ui->serialPortList_comboBox;
+    const QString chosen = PortNames::extract(box->currentText());
+    box->clear();
+    box->addItems(link.freePortList());
+    const int index = indexOfPort(box, chosen);
+    if (index >= 0)
+        box->setCurrentIndex(index);
+    log(portCountText(box->count()));
 }
 
 void MainWindow::on_serialPortUpdate_Button_clicked()
@@ -60,27 +84,11 @@ void MainWindow::exchange(uint8_t* data, uint32_t size, uint8_t dir)
 
 void MainWindow::on_serialPortAction_Button_clicked()
 {
-    // A click by the user (or the reconnect itself) ends a pending reconnection.
-    reconnectTimer.stop();
+    // A click by the user ends a pending reconnection.
+    stopReconnecting();
 
     if (!link.isOpen()) {
-        const QString portText = ui->serialPortList_comboBox->currentText();
-        if (link.openPort(portText, kBaud, kDataBits, kParity, kStopBits) != 0) {
-            log(QStringLiteral("Ошибка открытия порта"));
-            return;
-        }
-        ui->serialPortAction_Button->setText(kCloseText);
-        log(QStringLiteral("COM порт открыт"));
-        ui->serialPortList_comboBox->setEnabled(false);
-        ui->serialPortUpdate_Button->setEnabled(false);
-        ui->cmds->setEnabled(true);
-        ui->autoUpdate_checkBox->setEnabled(true);
-        // The status decides which tabs are usable; on another tab the tab
-        // handler asks for it when auto-update is on.
-        if (ui->cmds->currentIndex() == 0)
-            proto.sendCommand(rec::cmd::getInfo, nullptr, 0);
-        else
-            ui->cmds->setCurrentIndex(0);
+        openPanelPort(ui->serialPortList_comboBox->currentText(), true);
         return;
     }
 
@@ -89,6 +97,48 @@ void MainWindow::on_serialPortAction_Button_clicked()
     link.closePort();
     log(QStringLiteral("COM порт закрыт"));
     setPortPanelClosed();
+}
+
+int MainWindow::openPanelPort(const QString& portText, bool reportFailure)
+{
+    const int result = link.openPort(portText, kBaud, kDataBits, kParity, kStopBits);
+    if (result != 0) {
+        if (reportFailure)
+            reportOpenFailure();
+        return result;
+    }
+    chosenPort = PortNames::extract(portText);
+    showChosenPort();
+    closedPortReported = false;
+    ui->serialPortAction_Button->setText(kCloseText);
+    log(QStringLiteral("COM порт открыт"));
+    ui->serialPortList_comboBox->setEnabled(false);
+    ui->serialPortUpdate_Button->setEnabled(false);
+    ui->cmds->setEnabled(true);
+    ui->autoUpdate_checkBox->setEnabled(true);
+    // The status decides which tabs are usable; on another tab the tab
+    // handler asks for it when auto-update is on.
+    if (ui->cmds->currentIndex() == 0)
+        proto.sendCommand(rec::cmd::getInfo, nullptr, 0);
+    else
+        ui->cmds->setCurrentIndex(0);
+    return result;
+}
+
+void MainWindow::reportOpenFailure()
+{
+    log(QStringLiteral("Ошибка открытия порта"));
+    log(link.openFailureText());
+}
+
+void MainWindow::showChosenPort()
+{
+    QComboBox* box = ui->serialPortList_comboBox;
+    const int index = indexOfPort(box, chosenPort);
+    if (index >= 0)
+        box->setCurrentIndex(index);
+    else
+        box->setEditText(chosenPort);
 }
 
 void MainWindow::on_serialPortOpen_Button_clicked()
@@ -108,10 +158,13 @@ void MainWindow::on_logClear_Button_clicked()
 void MainWindow::transmitData(uint8_t* buf, uint32_t size)
 {
     // A frame built while the port is closed goes nowhere: saying it was sent
-    // would report a failure as success.
+    // would report a failure as success. Polling goes on until its watchdog
+    // ends it, so the line is written once for each closed period.
     if (!link.isOpen()) {
-        log(QStringLiteral("ОШИБКА - COM порт закрыт, ") + QString::number(size) +
-            QStringLiteral(" байт данных не отправлено"));
+        if (!closedPortReported)
+            log(QStringLiteral("ОШИБКА - COM порт закрыт, ") + QString::number(size) +
+                QStringLiteral(" байт данных не отправлено"));
+        closedPortReported = true;
         exchange(buf, size, 1);
         return;
     }
@@ -138,9 +191,47 @@ void MainWindow::reloadRequested()
     if (!link.isOpen())
         return;
     on_serialPortAction_Button_clicked();
-    reconnectTimer.setInterval(kReconnectMs);
-    if (ui->AutoReconnect_checkBox->isChecked())
-        reconnectTimer.start();
+    if (!ui->AutoReconnect_checkBox->isChecked())
+        return;
+    // The port the board was open on is reopened, whatever the list shows by then.
+    reconnectPort = chosenPort;
+    reconnectClock.start();
+    ui->serialPortUpdate_Button->setEnabled(false);
+    reconnectTimer.start(kReconnectMs);
+}
+
+void MainWindow::reconnectAttempt()
+{
+    if (!ui->AutoReconnect_checkBox->isChecked() || reconnectPort.isEmpty()) {
+        stopReconnecting();
+        return;
+    }
+    // Attempts before the last are quiet: a board still restarting is expected.
+    const int result = openPanelPort(reconnectPort, false);
+    if (result == 0) {
+        stopReconnecting();
+        return;
+    }
+    const qint64 elapsed = reconnectClock.elapsed();
+    if (elapsed < kGiveUpMs) {
+        reconnectTimer.start(static_cast<int>(std::min<qint64>(kRetryMs, kGiveUpMs - elapsed)));
+        return;
+    }
+    stopReconnecting();
+    if (result == 3) {
+        log(QStringLiteral("Плата не появилась за 10 с, переподключение прекращено"));
+        return;
+    }
+    // The device is there but does not open: the reason is what the user needs.
+    reportOpenFailure();
+    log(QStringLiteral("Переподключение прекращено"));
+}
+
+void MainWindow::stopReconnecting()
+{
+    reconnectTimer.stop();
+    reconnectPort.clear();
+    ui->serialPortUpdate_Button->setEnabled(!link.isOpen());
 }
 
 void MainWindow::portLost()
