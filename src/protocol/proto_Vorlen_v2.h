@@ -62,13 +62,37 @@ public:
     uint32_t lastFrameLength() const { return txLength; }
     bool isWaiting() const { return replyTimer.isActive(); }
 
-    // Records (read by the views after their signal; written by the views
-    // where they prepare a request: hwConfig, fwConfig, userData)
-    DevInfo devInfo;
-    uint8_t hwConfig[rec::hwcfg::kSize] = {};
-    uint8_t fwConfig[rec::fwcfg::kSize] = {};
+    // Records, read after their signal. Views never write engine memory:
+    // requests that carry a record take it as an argument.
+    const DevInfo& deviceInfo() const { return devInfo; }
+    const uint8_t* hwConfigRecord() const { return hwConfig; }
+    const uint8_t* fwConfigRecord() const { return fwConfig; }
     // Laboratory raw packet image: only the kept slices are copied in, at
     // their packet offsets, so views read fields at the packet's offsets.
+    const uint8_t* rawDataRecord() const { return rawData; }
+    const uint8_t* exchangeRecord() const { return exchangeData; }
+    const uint8_t* pcRawRecord() const { return pcRawData; }
+    const uint8_t* archiveStatusRecord() const { return archiveStatus; }
+    const uint8_t* userDataRecord() const { return userData; }
+    uint8_t userDataLength() const { return userDataSize; }
+    uint8_t userDataReached() const { return userDataOffset; }
+    const uint8_t* archiveRecords() const { return archiveData; }
+    uint8_t lastArchiveAddress() const { return archiveReplyAddress; }   // first record of the last data reply
+    const uint8_t* statRecord() const { return stat; }
+    const uint8_t* pageRecord() const { return pageBuf; }
+
+    // set_HW_Config with this 288-byte record, which becomes the engine's own.
+    void writeHwConfig(const uint8_t* record);
+    // Keeps a user calibration block of `size` bytes and sends its first chunk;
+    // continueUserDataWrite sends the next one after each echo.
+    void writeUserData(const uint8_t* block, uint8_t size);
+    void continueUserDataWrite(uint8_t offset, uint8_t len, uint8_t cmdType);
+
+    // Firmware configuration: written by the programming view before a run.
+    uint8_t fwConfig[rec::fwcfg::kSize] = {};
+    // Record storage; still public for the tests that set up engine state.
+    DevInfo devInfo;
+    uint8_t hwConfig[rec::hwcfg::kSize] = {};
     uint8_t rawData[rec::raw::kPacketSize] = {};
     uint8_t exchangeData[rec::meas::kSize] = {};
     uint8_t pcRawData[rec::pcraw::kSize] = {};
@@ -77,9 +101,10 @@ public:
     uint8_t userDataSize = 0;
     uint8_t userDataOffset = 0;
     uint8_t archiveData[rec::archive::kMaxRecords * rec::archive::kRecordSize] = {};
-    uint8_t archiveReplyAddress = 0;   // first record of the last archive data reply
+    uint8_t archiveReplyAddress = 0;
     uint8_t stat[rec::stat::kSize] = {};
     uint8_t pageBuf[rec::flash::kPageSize] = {};
+
 
 signals:
     void _transmit_data(uint8_t* buf, uint32_t size);
@@ -117,6 +142,8 @@ private:
     void startConfigWrite();
     void watchReadBacks();
     void refuseImage(const QString& text);
+
+    void sendUserDataChunk(uint8_t offset);
 
     Crc16 crc;
     FrameAssembler assembler;

@@ -84,6 +84,43 @@ void proto_Vorlen_v2::requestRawData(const uint8_t* payload, uint32_t n)
     sendCommand(rec::cmd::getRawData, payload, n);
 }
 
+void proto_Vorlen_v2::writeHwConfig(const uint8_t* record)
+{
+    std::memcpy(hwConfig, record, rec::hwcfg::kSize);
+    // The request carries the engine's own record with its CRC.
+    sendCommand(rec::cmd::setHwConfig, nullptr, 0);
+}
+
+void proto_Vorlen_v2::writeUserData(const uint8_t* block, uint8_t size)
+{
+    std::memcpy(userData, block, size);
+    userDataSize = size;
+    userDataOffset = 0;
+    sendUserDataChunk(0);
+}
+
+void proto_Vorlen_v2::continueUserDataWrite(uint8_t offset, uint8_t len, uint8_t cmdType)
+{
+    const uint8_t next = static_cast<uint8_t>(offset + len);
+    userDataOffset = next;
+    if (cmdType == 1 || next >= userDataSize)
+        return;
+    sendUserDataChunk(next);
+}
+
+void proto_Vorlen_v2::sendUserDataChunk(uint8_t offset)
+{
+    // [offset, count, last-chunk flag, bytes]; at most 64 bytes a chunk.
+    const uint32_t remaining = uint32_t(userDataSize) - offset;
+    const uint32_t k = std::min(remaining, rec::user::kMaxChunk);
+    uint8_t payload[3 + rec::user::kMaxChunk];
+    payload[0] = offset;
+    payload[1] = static_cast<uint8_t>(k);
+    payload[2] = remaining > rec::user::kMaxChunk ? 0 : 1;
+    std::memcpy(payload + 3, userData + offset, k);
+    sendCommand(rec::cmd::setUserData, payload, 3 + k);
+}
+
 bool proto_Vorlen_v2::buildRequest(uint32_t code, const uint8_t* payload, uint32_t n)
 {
     const Request* request = findRequest(code);

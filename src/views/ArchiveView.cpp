@@ -164,7 +164,7 @@ void MainWindow::on_archive_StartRecord_button_clicked()
 void MainWindow::showArchiveStatus()
 {
     using namespace rec::archive;
-    const uint8_t* s = proto.archiveStatus;
+    const uint8_t* s = proto.archiveStatusRecord();
     const uint8_t state = s[kState];
 
     if (state == 0) {
@@ -200,7 +200,7 @@ void MainWindow::showArchiveStatus()
 void MainWindow::on_archive_GetData_button_clicked()
 {
     using namespace rec::archive;
-    const uint8_t* s = proto.archiveStatus;
+    const uint8_t* s = proto.archiveStatusRecord();
     const uint32_t onBoard = s[kCount];
 
     if (onBoard == 0) {
@@ -229,9 +229,9 @@ void MainWindow::archiveDataReceived()
     // A reply with no chunk outstanding (none asked for), or one for another
     // block (a late duplicate of a repeated request), must not start or
     // advance a load: counting it would skip the records still to come.
-    if (archiveChunkCount == 0 || proto.archiveReplyAddress != static_cast<uint8_t>(archiveLoadedCount))
+    if (archiveChunkCount == 0 || proto.lastArchiveAddress() != static_cast<uint8_t>(archiveLoadedCount))
         return;
-    const uint32_t total = recordsToLoad(proto.archiveStatus);
+    const uint32_t total = recordsToLoad(proto.archiveStatusRecord());
 
     archiveLoadedCount += archiveChunkCount;
     ui->archive_loading_progressBar->setMaximum(static_cast<int>(total));
@@ -252,7 +252,7 @@ void MainWindow::showArchiveTable()
 {
     using namespace rec::archive;
     QTableWidget* table = ui->archive_Data_tableWidget;
-    const uint32_t total = recordsToLoad(proto.archiveStatus);
+    const uint32_t total = recordsToLoad(proto.archiveStatusRecord());
 
     table->clearContents();
     table->setRowCount(RowCount);
@@ -264,9 +264,9 @@ void MainWindow::showArchiveTable()
         return;
 
     const QDateTime start = ui->archive_CurrentDateTime_DateTimeEdit->dateTime();
-    const uint32_t t0 = le::u32(proto.archiveData + rec::meas::kRunTime);
+    const uint32_t t0 = le::u32(proto.archiveRecords() + rec::meas::kRunTime);
     for (uint32_t k = 0; k < shown; ++k) {
-        const uint8_t* r = proto.archiveData + k * kRecordSize;
+        const uint8_t* r = proto.archiveRecords() + k * kRecordSize;
         QStringList texts = recordTexts(r);
         const uint32_t elapsed = le::u32(r + rec::meas::kRunTime) - t0;   // wraps like the board's counter
         texts[RowTime] = start.addMSecs(static_cast<qint64>(elapsed)).toString(QStringLiteral("hh:mm:ss:zzz"));

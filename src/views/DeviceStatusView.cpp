@@ -84,7 +84,7 @@ void MainWindow::on_cmds_currentChanged(int index)
 {
     // The user calibration page of the board's own type, and only while a
     // laboratory main program runs.
-    const DevInfo& info = proto.devInfo;
+    const DevInfo& info = proto.deviceInfo();
     const bool labMain = info.progMode == kModeLabMain && info.devType >= 1 && info.devType <= kLastLabType;
     for (int tab = 0; tab < 4; ++tab)
         ui->userCalibration_coefTabs->setTabEnabled(tab, labMain && tab == info.devType - 1);
@@ -112,7 +112,7 @@ void MainWindow::on_cmds_currentChanged(int index)
 
 void MainWindow::showDeviceInfo()
 {
-    const DevInfo& info = proto.devInfo;
+    const DevInfo& info = proto.deviceInfo();
 
     // Refilled below only while a bootloader runs.
     ui->hwConfig_devType_ComboBox->clear();

@@ -1,5 +1,7 @@
 #include "MainWindow.h"
 
+#include <cstring>
+
 #include <QDoubleSpinBox>
 
 #include <cmath>
@@ -54,13 +56,13 @@ void MainWindow::on_hwConfig_get_Button_clicked()
 
 void MainWindow::showHwConfig()
 {
-    const uint8_t* r = proto.hwConfig;
+    const uint8_t* r = proto.hwConfigRecord();
     ui->hwConfig_devVers_SpinBox->setValue(r[rec::hwcfg::kHwVersion]);
     ui->hwConfigData_GroupBox->setEnabled(true);
     ui->hwConfig_Set_Button->setEnabled(true);
 
     const uint8_t deviceType = r[rec::hwcfg::kDeviceType];
-    switch (proto.devInfo.progMode) {
+    switch (proto.deviceInfo().progMode) {
     case kProgLabBootloader:
         ui->hwConfig_devType_ComboBox->setCurrentIndex(deviceType);
         if (ui->hwConfig_devType_ComboBox->count() > 0 && ui->hwConfig_devType_ComboBox->currentIndex() < 0)
@@ -100,7 +102,7 @@ void MainWindow::on_hwConfig_Set_Button_clicked()
     if (!proto.isCommandAvailable(rec::cmd::setHwConfig))
         return;
 
-    const uint8_t progMode = proto.devInfo.progMode;
+    const uint8_t progMode = proto.deviceInfo().progMode;
     const int typeIndex = ui->hwConfig_devType_ComboBox->currentIndex();
     if (progMode == kProgLabBootloader && typeIndex < 0) {
         // No entry selected would be written as type 255.
@@ -108,7 +110,9 @@ void MainWindow::on_hwConfig_Set_Button_clicked()
         return;
     }
 
-    uint8_t* r = proto.hwConfig;
+    // Bytes the view does not edit go back as last read.
+    uint8_t r[rec::hwcfg::kSize];
+    std::memcpy(r, proto.hwConfigRecord(), sizeof r);
     r[rec::hwcfg::kHwVersion] = static_cast<uint8_t>(ui->hwConfig_devVers_SpinBox->value());
     if (progMode == kProgLabBootloader) {
         r[rec::hwcfg::kDeviceType] = static_cast<uint8_t>(typeIndex);
@@ -117,8 +121,7 @@ void MainWindow::on_hwConfig_Set_Button_clicked()
     } else if (progMode == kProgPhotoBootloader) {
         r[rec::hwcfg::kDeviceType] = typeIndex == 0 ? 0 : rec::devinfo::kTypePhotocolorimeter;
     }
-    // The engine sends its own record with the CRC; no payload of ours.
-    proto.sendCommand(rec::cmd::setHwConfig, nullptr, 0);
+    proto.writeHwConfig(r);
 }
 
 void MainWindow::on_checkBox_clicked(bool checked)
@@ -129,7 +132,7 @@ void MainWindow::on_checkBox_clicked(bool checked)
 
 void MainWindow::on_hwConfig_setDefCalibValues_button_clicked()
 {
-    if (proto.devInfo.progMode != kProgLabBootloader)
+    if (proto.deviceInfo().progMode != kProgLabBootloader)
         return;
     const int type = ui->hwConfig_devType_ComboBox->currentIndex();
     if (type != 1 && type != 2)

@@ -117,7 +117,7 @@ void MainWindow::dataPollStep()
 
 void MainWindow::rawDataReceived()
 {
-    const uint8_t type = proto.devInfo.devType;
+    const uint8_t type = proto.deviceInfo().devType;
     if (isLabType(type))
         showRawData();
     else if (type == rec::devinfo::kTypePhotocolorimeter)
@@ -126,7 +126,7 @@ void MainWindow::rawDataReceived()
 
 void MainWindow::exchangeDataReceived()
 {
-    if (isLabType(proto.devInfo.devType))
+    if (isLabType(proto.deviceInfo().devType))
         showExchangeData();
 }
 
@@ -140,7 +140,7 @@ void MainWindow::showRawData()
     }
     ++dataAnswerCount;
 
-    const uint8_t* r = proto.rawData;
+    const uint8_t* r = proto.rawDataRecord();
     namespace raw = rec::raw;
     const uint8_t outputs = r[raw::kOutputs];
     ui->data_HC595_RawData_label->setText(hex(outputs));
@@ -196,7 +196,7 @@ void MainWindow::showRawData()
 
 void MainWindow::showExchangeData()
 {
-    const uint8_t* d = proto.exchangeData;
+    const uint8_t* d = proto.exchangeRecord();
     namespace meas = rec::meas;
 
     ++exchangeAnswerCount;

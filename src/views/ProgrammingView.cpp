@@ -43,8 +43,8 @@ void MainWindow::on_bl_fwConf_request_button_clicked()
 
 void MainWindow::showFwConfig()
 {
-    const uint8_t* fw = proto.fwConfig;
-    if (proto.devInfo.flags & 0x01) {
+    const uint8_t* fw = proto.fwConfigRecord();
+    if (proto.deviceInfo().flags & 0x01) {
         ui->bl_fwConf_status_label->setText(QStringLiteral("Успешно"));
         ui->bl_fwConf_sn_label->setText(QString::number(le::u32(fw + rec::fwcfg::kSerialNumber)));
         ui->bl_fwConf_CRC_label->setText(hex(le::u16(fw + rec::fwcfg::kFwCrc)));
@@ -84,13 +84,13 @@ void MainWindow::on_bl_choose_Sheet_Button_clicked()
         return;
     }
 
-    if (!sheet->isForDevice(proto.devInfo.progMode)) {
+    if (!sheet->isForDevice(proto.deviceInfo().progMode)) {
         dialogs->warning(this, QStringLiteral("Ошибка"),
                          QStringLiteral("Файл обновления не предназначен для данного устройства!"));
         return;
     }
 
-    const uint8_t* fw = proto.fwConfig;
+    const uint8_t* fw = proto.fwConfigRecord();
     const bool notNewerVersion = sheet->fwVersion() <= fw[rec::fwcfg::kFwVersion];
     const bool notLaterDate = dayNumber(sheet->buildDate()) <= dayNumber(recordDate(fw));
     if (notNewerVersion && notLaterDate &&

@@ -51,7 +51,7 @@ void MainWindow::on_stat_reset_button_clicked()
 
 void MainWindow::showStatistics()
 {
-    const uint8_t* s = proto.stat;
+    const uint8_t* s = proto.statRecord();
     const QString seconds = QStringLiteral(" секунд");
     ui->stat_boardUse_count_label->setText(QString::number(le::u32(s + rec::stat::kBoardStarts)));
     ui->stat_hardFault_count_label->setText(QString::number(le::u32(s + rec::stat::kHardFaults)));
@@ -106,7 +106,7 @@ void MainWindow::showPcDebugData()
     }
     ++pcAnswerCount;
 
-    const uint8_t* p = proto.pcRawData;
+    const uint8_t* p = proto.pcRawRecord();
     ui->pc_debugData_Stat_mSecTimer_Label->setText(runTimeText(le::u32(p + rec::pcraw::kRunTime)));
     ui->pc_debugData_R_PWM_Label->setText(pwmText(le::f32(p + rec::pcraw::kPwmRed)));
     ui->pc_debugData_G_PWM_Label->setText(pwmText(le::f32(p + rec::pcraw::kPwmGreen)));

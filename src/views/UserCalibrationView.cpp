@@ -119,7 +119,7 @@ void MainWindow::showUserCalibrations(uint32_t readedSize)
 {
     const std::vector<UserField>* fields = nullptr;
     uint32_t size = 0;
-    if (!userBlock(proto.devInfo.devType, &fields, &size)) {
+    if (!userBlock(proto.deviceInfo().devType, &fields, &size)) {
         ui->userData_write_Button->setEnabled(true);
         return;
     }
@@ -133,7 +133,7 @@ void MainWindow::showUserCalibrations(uint32_t readedSize)
     }
     ui->userData_write_Button->setEnabled(true);
 
-    const uint8_t* block = proto.userData;
+    const uint8_t* block = proto.userDataRecord();
     for (const UserField& f : *fields) {
         if (f.step) {
             (ui->*f.step)->setValue(block[f.offset]);
@@ -156,42 +156,24 @@ void MainWindow::on_userData_write_Button_clicked()
         return;
     const std::vector<UserField>* fields = nullptr;
     uint32_t size = 0;
-    if (proto.devInfo.devType == 0 || !userBlock(proto.devInfo.devType, &fields, &size))
+    if (proto.deviceInfo().devType == 0 || !userBlock(proto.deviceInfo().devType, &fields, &size))
         return;
 
-    uint8_t* block = proto.userData;
+    // Reserved bytes go back to the board as last read.
+    uint8_t block[rec::user::kBufferSize];
+    std::copy(proto.userDataRecord(), proto.userDataRecord() + size, block);
     for (const UserField& f : *fields) {
         if (f.coef)
             le::putF32(block + f.offset, static_cast<float>((ui->*f.coef)->value()));
         else
             block[f.offset] = static_cast<uint8_t>((ui->*f.step)->value() & 0xFF);
     }
-    proto.userDataSize = static_cast<uint8_t>(size);
-    proto.userDataOffset = 0;
-
-    uint8_t payload[3 + rec::user::kMaxChunk];
-    payload[0] = 0;
-    payload[1] = static_cast<uint8_t>(size);
-    payload[2] = 1;
-    std::copy(block, block + size, payload + 3);
-    proto.sendCommand(rec::cmd::setUserData, payload, 3 + size);
+    proto.writeUserData(block, static_cast<uint8_t>(size));
 }
 
 void MainWindow::continueUserDataWrite(uint8_t offset, uint8_t len, uint8_t cmdType)
 {
-    const uint8_t next = static_cast<uint8_t>(offset + len);
-    proto.userDataOffset = next;
-    if (cmdType == 1 || next >= proto.userDataSize)
-        return;
-
-    const uint32_t remaining = proto.userDataSize - next;
-    const uint32_t k = std::min(remaining, rec::user::kMaxChunk);
-    uint8_t payload[3 + rec::user::kMaxChunk];
-    payload[0] = next;
-    payload[1] = static_cast<uint8_t>(k);
-    payload[2] = remaining > rec::user::kMaxChunk ? 0 : 1;
-    std::copy(proto.userData + next, proto.userData + next + k, payload + 3);
-    proto.sendCommand(rec::cmd::setUserData, payload, 3 + k);
+    proto.continueUserDataWrite(offset, len, cmdType);
 }
 
 void MainWindow::on_physic_DefaultReset_button_clicked()
