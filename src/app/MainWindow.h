@@ -165,4 +165,7 @@ private:
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
     std::unique_ptr<PaneWriter> logPane;
     std::unique_ptr<PaneWriter> exchangePane;
+
+    // Live data views (LiveDataView.cpp)
+    void showSentSettings(int accelScale, int pullup);
 };
