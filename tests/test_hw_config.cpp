@@ -95,6 +95,8 @@ private slots:
     void defaultsOfBothLaboratoryTypes();
     void photocolorimeterTypeRule();
     void unknownTypeAndOverrideBox();
+    void overrideTickedBeforeEnteringTab_data();
+    void overrideTickedBeforeEnteringTab();
 };
 
 void TestHwConfig::editedRecordReachesTheBoardByteForByte()
@@ -251,6 +253,28 @@ void TestHwConfig::unknownTypeAndOverrideBox()
     QVERIFY(log.contains(QStringLiteral("HW Config: неизвестный тип устройства 7")));
     QVERIFY(log.contains(QStringLiteral("HW Config: коэффициент k_ch0 не задан (не число), показан 0")));
     QCOMPARE(b.coef(0)->value(), 0.0);
+}
+
+void TestHwConfig::overrideTickedBeforeEnteringTab_data()
+{
+    QTest::addColumn<bool>("ticked");
+    QTest::newRow("ticked") << true;
+    QTest::newRow("not ticked") << false;
+}
+
+void TestHwConfig::overrideTickedBeforeEnteringTab()
+{
+    QFETCH(bool, ticked);
+    Bench b(BoardType::Chemistry, vboard::Program::Bootloader, patternRecord(2, 3));
+    b.widget<QCheckBox>("checkBox")->setChecked(ticked);
+    QVERIFY(b.open());   // enters the bootloader tab with auto-update on
+    QCOMPARE(b.widget<QGroupBox>("hwConfigData_GroupBox")->isEnabled(), ticked);
+    b.widget<QSpinBox>("hwConfig_devVers_SpinBox")->setValue(5);
+    b.combo("hwConfig_devType_ComboBox")->setCurrentIndex(4);
+    QVERIFY(b.click("hwConfig_Set_Button"));
+    QTRY_COMPARE_WITH_TIMEOUT(b.server->board().hwConfig().left(2),
+                              ticked ? QByteArray("\x04\x05", 2) : patternRecord(2, 3).left(2), 5000);
+    QCOMPARE(b.writes(), ticked ? 1 : 0);
 }
 
 QTEST_MAIN(TestHwConfig)

@@ -95,12 +95,15 @@ void MainWindow::on_cmds_currentChanged(int index)
     case kTabInfo:
         proto.sendCommand(rec::cmd::getInfo, nullptr, 0);
         break;
-    case kTabBootloader:
+    case kTabBootloader: {
         proto.sendCommand(rec::cmd::getFwConfig, nullptr, 0);
-        // Writable again once a configuration has been read (or overridden).
-        ui->hwConfigData_GroupBox->setEnabled(false);
-        ui->hwConfig_Set_Button->setEnabled(false);
+        // Writable again once a configuration has been read, or at once while
+        // the override box is ticked.
+        const bool overridden = ui->checkBox->isChecked();
+        ui->hwConfigData_GroupBox->setEnabled(overridden);
+        ui->hwConfig_Set_Button->setEnabled(overridden);
         break;
+    }
     case kTabStatistics:
         if (info.progMode == kModeLabMain)
             on_stat_get_button_clicked();
