@@ -95,6 +95,8 @@ private slots:
     void defaultsOfBothLaboratoryTypes();
     void photocolorimeterTypeRule();
     void unknownTypeAndOverrideBox();
+    void typeSurvivesStatusRefresh_data();
+    void typeSurvivesStatusRefresh();
     void overrideTickedBeforeEnteringTab_data();
     void overrideTickedBeforeEnteringTab();
 };
@@ -253,6 +255,38 @@ void TestHwConfig::unknownTypeAndOverrideBox()
     QVERIFY(log.contains(QStringLiteral("HW Config: неизвестный тип устройства 7")));
     QVERIFY(log.contains(QStringLiteral("HW Config: коэффициент k_ch0 не задан (не число), показан 0")));
     QCOMPARE(b.coef(0)->value(), 0.0);
+}
+
+void TestHwConfig::typeSurvivesStatusRefresh_data()
+{
+    QTest::addColumn<int>("board");
+    QTest::newRow("ecology") << int(BoardType::Ecology);
+    QTest::newRow("photocolorimeter") << int(BoardType::Photocolorimeter);
+}
+
+void TestHwConfig::typeSurvivesStatusRefresh()
+{
+    QFETCH(int, board);
+    Bench b(BoardType(board), vboard::Program::Bootloader, patternRecord(uint8_t(board), 2));
+    QVERIFY(b.open());
+    QVERIFY(b.click("hwConfig_get_Button"));
+    auto* type = b.combo("hwConfig_devType_ComboBox");
+    const QString read = type->currentText();
+    QVERIFY(b.click("getInfo_Button"));   // the status reply refills the type list
+    QCOMPARE(type->currentText(), read);
+    QVERIFY(b.click("hwConfig_Set_Button"));
+    QTRY_COMPARE_WITH_TIMEOUT(b.writes(), 1, 5000);
+    QCOMPARE(int(uint8_t(b.requests(rec::cmd::setHwConfig).last().at(4))), board);
+    QTRY_COMPARE_WITH_TIMEOUT(int(uint8_t(b.server->board().hwConfig().at(0))), board, 5000);
+
+    // Another connection may be another board: no type is chosen until a read.
+    b.bench::Bench::click("serialPortAction_Button");
+    QVERIFY(b.openAndWaitStatus() && b.idle());
+    QCOMPARE(type->currentIndex(), -1);
+    QVERIFY(b.click("hwConfig_Set_Button"));
+    QCOMPARE(b.dialogs.shown.size(), 1);
+    QCOMPARE(b.dialogs.shown[0].text, QStringLiteral("Не выбран тип устройства!"));
+    QCOMPARE(b.writes(), 1);
 }
 
 void TestHwConfig::overrideTickedBeforeEnteringTab_data()

@@ -166,6 +166,9 @@ private:
     std::unique_ptr<PaneWriter> logPane;
     std::unique_ptr<PaneWriter> exchangePane;
 
+    // Hardware configuration view (HwConfigView.cpp, DeviceStatusView.cpp)
+    // Program the device type list was filled for on this connection; -1: none yet.
+    int hwTypeListMode = -1;
     // Live data views (LiveDataView.cpp)
     void showSentSettings(int accelScale, int pullup);
 };

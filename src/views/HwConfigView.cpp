@@ -102,8 +102,9 @@ void MainWindow::on_hwConfig_Set_Button_clicked()
 
     const uint8_t progMode = proto.devInfo.progMode;
     const int typeIndex = ui->hwConfig_devType_ComboBox->currentIndex();
-    if (progMode == kProgLabBootloader && typeIndex < 0) {
-        // No entry selected would be written as type 255.
+    if ((progMode == kProgLabBootloader || progMode == kProgPhotoBootloader) && typeIndex < 0) {
+        // Nothing chosen (nothing read on this connection, or a type without
+        // an entry): writing would guess the board's type.
         dialogs->warning(this, QStringLiteral("Ошибка"), QStringLiteral("Не выбран тип устройства!"));
         return;
     }
