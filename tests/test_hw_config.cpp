@@ -10,6 +10,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 
+#include <cmath>
 #include <memory>
 
 #include "BoardServer.h"
@@ -97,6 +98,8 @@ private slots:
     void unknownTypeAndOverrideBox();
     void typeSurvivesStatusRefresh_data();
     void typeSurvivesStatusRefresh();
+    void clampedCoefficientBlocksWrite_data();
+    void clampedCoefficientBlocksWrite();
     void overrideTickedBeforeEnteringTab_data();
     void overrideTickedBeforeEnteringTab();
 };
@@ -287,6 +290,51 @@ void TestHwConfig::typeSurvivesStatusRefresh()
     QCOMPARE(b.dialogs.shown.size(), 1);
     QCOMPARE(b.dialogs.shown[0].text, QStringLiteral("Не выбран тип устройства!"));
     QCOMPARE(b.writes(), 1);
+}
+
+void TestHwConfig::clampedCoefficientBlocksWrite_data()
+{
+    QTest::addColumn<bool>("readAgain");   // else the user edits the last clamped box
+    QTest::addColumn<float>("k_ch0");      // what the board then holds
+    QTest::newRow("edited") << false << 12.5f;
+    QTest::newRow("read again") << true << 0.5f;
+}
+
+void TestHwConfig::clampedCoefficientBlocksWrite()
+{
+    QFETCH(bool, readAgain);
+    QFETCH(float, k_ch0);
+    const QByteArray inRange = patternRecord(1, 2);
+    QByteArray outOfRange = inRange;
+    le::putF32(reinterpret_cast<uint8_t*>(outOfRange.data()) + kOffsets[0], 1500.0f);
+    le::putF32(reinterpret_cast<uint8_t*>(outOfRange.data()) + kOffsets[11], -INFINITY);
+    Bench b(BoardType::Physics, vboard::Program::Bootloader, outOfRange);
+    QVERIFY(b.open());
+    QVERIFY(b.click("hwConfig_get_Button"));
+    QCOMPARE(b.coef(0)->value(), 999.999999);
+    QCOMPARE(b.coef(11)->value(), -999.999999);
+
+    // Refused while a clamped value is shown; a box's own edit ends its part.
+    QVERIFY(b.click("hwConfig_Set_Button"));
+    QCOMPARE(b.dialogs.shown.last().title, QStringLiteral("Ошибка"));
+    QVERIFY(b.dialogs.shown.last().text.contains(QStringLiteral("«Канал 0, K», «delta_light»")));
+    b.coef(0)->setValue(12.5);
+    QVERIFY(b.click("hwConfig_Set_Button"));
+    QVERIFY(b.dialogs.shown.last().text.contains(QStringLiteral(": «delta_light».")));
+    QCOMPARE(b.dialogs.shown.size(), 2);
+    QCOMPARE(b.writes(), 0);
+
+    if (readAgain) {
+        b.server->board().setHwConfig(inRange);
+        QVERIFY(b.click("hwConfig_get_Button"));
+    } else {
+        b.coef(11)->setValue(-2.5);
+    }
+    QVERIFY(b.click("hwConfig_Set_Button"));
+    QTRY_COMPARE_WITH_TIMEOUT(b.writes(), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(coefOf(b.server->board().hwConfig(), 0), k_ch0, 5000);
+    QCOMPARE(coefOf(b.server->board().hwConfig(), 11), -2.5f);
+    QCOMPARE(b.dialogs.shown.size(), 2);
 }
 
 void TestHwConfig::overrideTickedBeforeEnteringTab_data()
