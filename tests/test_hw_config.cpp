@@ -10,6 +10,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 
+#include <cmath>
 #include <memory>
 
 #include "BoardServer.h"
@@ -95,6 +96,12 @@ private slots:
     void defaultsOfBothLaboratoryTypes();
     void photocolorimeterTypeRule();
     void unknownTypeAndOverrideBox();
+    void typeSurvivesStatusRefresh_data();
+    void typeSurvivesStatusRefresh();
+    void clampedCoefficientBlocksWrite_data();
+    void clampedCoefficientBlocksWrite();
+    void overrideTickedBeforeEnteringTab_data();
+    void overrideTickedBeforeEnteringTab();
 };
 
 void TestHwConfig::editedRecordReachesTheBoardByteForByte()
@@ -251,6 +258,105 @@ void TestHwConfig::unknownTypeAndOverrideBox()
     QVERIFY(log.contains(QStringLiteral("HW Config: неизвестный тип устройства 7")));
     QVERIFY(log.contains(QStringLiteral("HW Config: коэффициент k_ch0 не задан (не число), показан 0")));
     QCOMPARE(b.coef(0)->value(), 0.0);
+}
+
+void TestHwConfig::typeSurvivesStatusRefresh_data()
+{
+    QTest::addColumn<int>("board");
+    QTest::newRow("ecology") << int(BoardType::Ecology);
+    QTest::newRow("photocolorimeter") << int(BoardType::Photocolorimeter);
+}
+
+void TestHwConfig::typeSurvivesStatusRefresh()
+{
+    QFETCH(int, board);
+    Bench b(BoardType(board), vboard::Program::Bootloader, patternRecord(uint8_t(board), 2));
+    QVERIFY(b.open());
+    QVERIFY(b.click("hwConfig_get_Button"));
+    auto* type = b.combo("hwConfig_devType_ComboBox");
+    const QString read = type->currentText();
+    QVERIFY(b.click("getInfo_Button"));   // the status reply refills the type list
+    QCOMPARE(type->currentText(), read);
+    QVERIFY(b.click("hwConfig_Set_Button"));
+    QTRY_COMPARE_WITH_TIMEOUT(b.writes(), 1, 5000);
+    QCOMPARE(int(uint8_t(b.requests(rec::cmd::setHwConfig).last().at(4))), board);
+    QTRY_COMPARE_WITH_TIMEOUT(int(uint8_t(b.server->board().hwConfig().at(0))), board, 5000);
+
+    // Another connection may be another board: no type is chosen until a read.
+    b.bench::Bench::click("serialPortAction_Button");
+    QVERIFY(b.openAndWaitStatus() && b.idle());
+    QCOMPARE(type->currentIndex(), -1);
+    QVERIFY(b.click("hwConfig_Set_Button"));
+    QCOMPARE(b.dialogs.shown.size(), 1);
+    QCOMPARE(b.dialogs.shown[0].text, QStringLiteral("Не выбран тип устройства!"));
+    QCOMPARE(b.writes(), 1);
+}
+
+void TestHwConfig::clampedCoefficientBlocksWrite_data()
+{
+    QTest::addColumn<bool>("readAgain");   // else the user edits the last clamped box
+    QTest::addColumn<float>("k_ch0");      // what the board then holds
+    QTest::newRow("edited") << false << 12.5f;
+    QTest::newRow("read again") << true << 0.5f;
+}
+
+void TestHwConfig::clampedCoefficientBlocksWrite()
+{
+    QFETCH(bool, readAgain);
+    QFETCH(float, k_ch0);
+    const QByteArray inRange = patternRecord(1, 2);
+    QByteArray outOfRange = inRange;
+    le::putF32(reinterpret_cast<uint8_t*>(outOfRange.data()) + kOffsets[0], 1500.0f);
+    le::putF32(reinterpret_cast<uint8_t*>(outOfRange.data()) + kOffsets[11], -INFINITY);
+    Bench b(BoardType::Physics, vboard::Program::Bootloader, outOfRange);
+    QVERIFY(b.open());
+    QVERIFY(b.click("hwConfig_get_Button"));
+    QCOMPARE(b.coef(0)->value(), 999.999999);
+    QCOMPARE(b.coef(11)->value(), -999.999999);
+
+    // Refused while a clamped value is shown; a box's own edit ends its part.
+    QVERIFY(b.click("hwConfig_Set_Button"));
+    QCOMPARE(b.dialogs.shown.last().title, QStringLiteral("Ошибка"));
+    QVERIFY(b.dialogs.shown.last().text.contains(QStringLiteral("«Канал 0, K», «delta_light»")));
+    b.coef(0)->setValue(12.5);
+    QVERIFY(b.click("hwConfig_Set_Button"));
+    QVERIFY(b.dialogs.shown.last().text.contains(QStringLiteral(": «delta_light».")));
+    QCOMPARE(b.dialogs.shown.size(), 2);
+    QCOMPARE(b.writes(), 0);
+
+    if (readAgain) {
+        b.server->board().setHwConfig(inRange);
+        QVERIFY(b.click("hwConfig_get_Button"));
+    } else {
+        b.coef(11)->setValue(-2.5);
+    }
+    QVERIFY(b.click("hwConfig_Set_Button"));
+    QTRY_COMPARE_WITH_TIMEOUT(b.writes(), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(coefOf(b.server->board().hwConfig(), 0), k_ch0, 5000);
+    QCOMPARE(coefOf(b.server->board().hwConfig(), 11), -2.5f);
+    QCOMPARE(b.dialogs.shown.size(), 2);
+}
+
+void TestHwConfig::overrideTickedBeforeEnteringTab_data()
+{
+    QTest::addColumn<bool>("ticked");
+    QTest::newRow("ticked") << true;
+    QTest::newRow("not ticked") << false;
+}
+
+void TestHwConfig::overrideTickedBeforeEnteringTab()
+{
+    QFETCH(bool, ticked);
+    Bench b(BoardType::Chemistry, vboard::Program::Bootloader, patternRecord(2, 3));
+    b.widget<QCheckBox>("checkBox")->setChecked(ticked);
+    QVERIFY(b.open());   // enters the bootloader tab with auto-update on
+    QCOMPARE(b.widget<QGroupBox>("hwConfigData_GroupBox")->isEnabled(), ticked);
+    b.widget<QSpinBox>("hwConfig_devVers_SpinBox")->setValue(5);
+    b.combo("hwConfig_devType_ComboBox")->setCurrentIndex(4);
+    QVERIFY(b.click("hwConfig_Set_Button"));
+    QTRY_COMPARE_WITH_TIMEOUT(b.server->board().hwConfig().left(2),
+                              ticked ? QByteArray("\x04\x05", 2) : patternRecord(2, 3).left(2), 5000);
+    QCOMPARE(b.writes(), ticked ? 1 : 0);
 }
 
 QTEST_MAIN(TestHwConfig)

@@ -43,6 +43,8 @@ private slots:
     void boardControlBits();
     void rawPacketFields();
     void exchangeView();
+    void settingPairsShowWhatWasSent_data();
+    void settingPairsShowWhatWasSent();
 };
 
 void TestLiveData::pollingFollowsRepliesAndWatchdogStops()
@@ -294,6 +296,55 @@ void TestLiveData::exchangeView()
     b.click("exchange_StartStop_button");
     QTRY_COMPARE_WITH_TIMEOUT(b.text("exchange_asnwerNum_label"), QStringLiteral("4"), 5000);
     QCOMPARE(b.text("exchange_requstNum_label"), QStringLiteral("5"));
+}
+
+void TestLiveData::settingPairsShowWhatWasSent_data()
+{
+    // A setting chosen on one tab, then a request from the other tab that
+    // carries the same setting again.
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("follower");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("other");
+    QTest::newRow("Данные scale, LED") << "exchange_SetAccel_Scale_comboBox" << "data_AccelScale_comboBox" << 2
+                                       << "data_LED1_R_Button";
+    QTest::newRow("Данные pull-up, LED") << "exchange_SetConductScale_comboBox" << "data_conductPullup_combobox"
+                                         << 3 << "data_LED2_R_Button";
+    QTest::newRow("debug scale, Данные pull-up") << "data_AccelScale_comboBox" << "exchange_SetAccel_Scale_comboBox"
+                                                 << 1 << "exchange_SetConductScale_comboBox";
+    QTest::newRow("debug pull-up, Данные scale") << "data_conductPullup_combobox"
+                                                 << "exchange_SetConductScale_comboBox" << 2
+                                                 << "exchange_SetAccel_Scale_comboBox";
+}
+
+void TestLiveData::settingPairsShowWhatWasSent()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, follower);
+    QFETCH(int, index);
+    QFETCH(QString, other);
+    Bench b;
+    QVERIFY(b.start());
+    QVERIFY(b.openAndWaitStatus());
+    const bool scale = chosen.contains(QStringLiteral("Accel"));
+    auto held = [&b, scale] { return int(scale ? b.server->board().accelScale() : b.server->board().conductCode()); };
+    auto requests = [&b] { return b.server->requests().size(); };
+    QSignalSpy followerActivated(b.combo(qPrintable(follower)), QOverload<int>::of(&QComboBox::activated));
+
+    int sent = requests();
+    b.choose(qPrintable(chosen), index);
+    QTRY_COMPARE_WITH_TIMEOUT(held(), index, 5000);
+    QCOMPARE(requests(), sent + 1);
+    QCOMPARE(b.combo(qPrintable(follower))->currentIndex(), index);
+    QCOMPARE(followerActivated.size(), 0);
+
+    sent = requests();
+    if (other.endsWith(QStringLiteral("Button")))
+        b.click(qPrintable(other));
+    else
+        b.choose(qPrintable(other), b.combo(qPrintable(other))->currentIndex());
+    QTRY_VERIFY_WITH_TIMEOUT(requests() == sent + 1 && !b.window->engine().isWaiting(), 5000);
+    QCOMPARE(held(), index);
 }
 
 QTEST_MAIN(TestLiveData)

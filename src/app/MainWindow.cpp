@@ -37,6 +37,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     exchangeAnswerCount = 0;
 
     ui->bl_Program_Run_Button->setEnabled(false);
+    watchHwCoefEdits();
 
     connect(&dataPollTimer, &QTimer::timeout, this, &MainWindow::dataPollStep);
     connect(&dataWatchdogTimer, &QTimer::timeout, this, &MainWindow::on_data_ExchangeButton_clicked);

@@ -177,4 +177,13 @@ private:
     QString reconnectPort;      // empty unless a reconnection is pending
     QElapsedTimer reconnectClock;
     bool closedPortReported = false;
+    // Hardware configuration view (HwConfigView.cpp, DeviceStatusView.cpp)
+    void watchHwCoefEdits();
+    QString clampedHwCoefNames() const;
+    // Program the device type list was filled for on this connection; -1: none yet.
+    int hwTypeListMode = -1;
+    // One bit per factory coefficient whose box shows a clamped value.
+    uint32_t hwClampedCoefs = 0;
+    // Live data views (LiveDataView.cpp)
+    void showSentSettings(int accelScale, int pullup);
 };

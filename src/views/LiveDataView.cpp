@@ -271,6 +271,19 @@ void MainWindow::sendBoardControl()
     block[1] = static_cast<uint8_t>(qMax(0, ui->data_BLE_State_comboBox->currentIndex()));
     block[2] = static_cast<uint8_t>(qMax(0, ui->data_AccelScale_comboBox->currentIndex()));
     proto.requestRawData(block, sizeof block);
+    showSentSettings(block[2], qMax(0, pullup));
+}
+
+void MainWindow::showSentSettings(int accelScale, int pullup)
+{
+    // Both tabs set the accelerometer scale and the conductometer pull-up;
+    // each pair shows what went to the board last, so a request from one tab
+    // never silently undoes a choice made on the other. setCurrentIndex does
+    // not emit activated, so nothing is sent again.
+    ui->data_AccelScale_comboBox->setCurrentIndex(accelScale);
+    ui->exchange_SetAccel_Scale_comboBox->setCurrentIndex(accelScale);
+    ui->data_conductPullup_combobox->setCurrentIndex(pullup);
+    ui->exchange_SetConductScale_comboBox->setCurrentIndex(pullup);
 }
 
 void MainWindow::on_data_LED1_R_Button_clicked()
@@ -347,6 +360,7 @@ void MainWindow::on_exchange_SetConductScale_comboBox_activated(int index)
     const uint8_t payload[2] = {static_cast<uint8_t>(qMax(0, ui->exchange_SetAccel_Scale_comboBox->currentIndex())),
                                 static_cast<uint8_t>(qMax(0, index))};
     proto.sendCommand(rec::cmd::getDataExchange, payload, sizeof payload);
+    showSentSettings(payload[0], payload[1]);
 }
 
 void MainWindow::on_exchange_SetAccel_Scale_comboBox_activated(int index)
@@ -355,4 +369,5 @@ void MainWindow::on_exchange_SetAccel_Scale_comboBox_activated(int index)
     const uint8_t payload[2] = {static_cast<uint8_t>(qMax(0, index)),
                                 static_cast<uint8_t>(qMax(0, ui->exchange_SetConductScale_comboBox->currentIndex()))};
     proto.sendCommand(rec::cmd::getDataExchange, payload, sizeof payload);
+    showSentSettings(payload[0], payload[1]);
 }
