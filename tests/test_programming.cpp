@@ -224,9 +224,8 @@ private slots:
     void windowRefusesDamagedFiles();
     void windowRunChecksTheBoardItIsOn_data();
     void windowRunChecksTheBoardItIsOn();
+    void windowRunIsNotBrokenByClicks_data();
     void windowRunIsNotBrokenByClicks();
-    void windowLocksControlsDuringRun_data();
-    void windowLocksControlsDuringRun();
 };
 
 // ---------------------------------------------------------------- simulator
@@ -713,6 +712,15 @@ struct WindowRig : bench::Bench {
     QStringList lines() { return logLines(*window); }
 };
 
+// Gives the board's record bytes of its own past the serial number.
+QByteArray markRecord(BoardServer& s, char fill)
+{
+    QByteArray record = s.board().fwConfig();
+    record.replace(4, 28, QByteArray(28, fill));
+    s.board().setFwConfig(record);
+    return record;
+}
+
 // Everything the board holds that a run could change.
 QByteArray boardMemory(BoardServer& s)
 {
@@ -879,18 +887,13 @@ void TestProgramming::windowRunChecksTheBoardItIsOn_data()
 void TestProgramming::windowRunChecksTheBoardItIsOn()
 {
     QFETCH(int, otherType);
-    // Both records carry their own bytes past the serial number.
-    BoardServer::Options first;
-    first.seed = 1;
-    WindowRig r(first);
-    QByteArray recordA = r.server->board().fwConfig();
-    recordA.replace(4, 28, QByteArray(28, char(0xAA)));
-    r.server->board().setFwConfig(recordA);
+    WindowRig r;
+    const QByteArray recordA = markRecord(*r.server, char(0xAA));
     QVERIFY(r.ready());
     const QByteArray image = UpdateFileWriter::randomImage(2, 71);
     const QString path = writeUpdateFile(r.dir, "lab.rbin", image, header(1, 200, QDate(2030, 1, 1)));
     r.choose(path);
-    QCOMPARE(r.widget<QSpinBox>("bl_Program_SN_SpinBox")->value(), int(le::u32(reinterpret_cast<const uint8_t*>(recordA.constData()))));
+    QCOMPARE(uint32_t(r.widget<QSpinBox>("bl_Program_SN_SpinBox")->value()), le::u32(reinterpret_cast<const uint8_t*>(recordA.data())));
 
     BoardServer::Options o;
     o.type = BoardType(otherType);
@@ -899,9 +902,7 @@ void TestProgramming::windowRunChecksTheBoardItIsOn()
     o.linkPath = r.dir.filePath(QStringLiteral("other"));
     o.registerForDiscovery = false;
     BoardServer other(o);
-    QByteArray recordB = other.board().fwConfig();
-    recordB.replace(4, 28, QByteArray(28, char(0x55)));
-    other.board().setFwConfig(recordB);
+    const QByteArray recordB = markRecord(other, char(0x55));
     const QByteArray memoryB = boardMemory(other);
     QVERIFY(r.switchTo(other));
 
@@ -933,45 +934,10 @@ void TestProgramming::windowRunChecksTheBoardItIsOn()
     QTRY_VERIFY_WITH_TIMEOUT(!r.window->engine().isProgramming(), kRunTimeoutMs);
     QCOMPARE(r.lines().filter(kPrefix).last(), kSuccess);
     QCOMPARE(Rig::boardPages(other, 2), image);
-    const QByteArray written = other.board().fwConfig();
-    QCOMPARE(written.left(32), recordB.left(32));
+    QCOMPARE(other.board().fwConfig().left(32), recordB.left(32));
 }
 
-void TestProgramming::windowRunIsNotBrokenByClicks()
-{
-    // Replies at the line's real speed leave room for the user between them.
-    BoardServer::Options o;
-    o.baud = 115200;
-    WindowRig r(o);
-    QVERIFY(r.ready());
-    QVERIFY(r.widget<QCheckBox>("autoUpdate_checkBox")->isChecked());
-    const QByteArray image = UpdateFileWriter::randomImage(3, 51);
-    r.choose(writeUpdateFile(r.dir, "a.rbin", image, header(1, 250, QDate(2030, 1, 1))));
-    r.server->clearRequests();
-
-    // While page 1 is written: the status tab (its handler asks for the status) and a poll of the status.
-    bool asked = false;
-    QObject::connect(r.server.get(), &BoardServer::requestReceived, [&](const QByteArray& f) {
-        if (!asked && uint8_t(f.at(3)) == 0x80 && uint8_t(f.at(4)) == 1) {
-            asked = true;
-            r.tabs("cmds")->setCurrentIndex(0);
-            r.window->on_getInfo_Button_clicked();
-        }
-    });
-    r.click("bl_Program_Run_Button");
-    QTRY_VERIFY_WITH_TIMEOUT(!r.window->engine().isProgramming(), kRunTimeoutMs);
-    QVERIFY(asked);
-    QCOMPARE(r.lines().count(kRefusedRequest), 2);
-    QCOMPARE(r.lines().filter(kPrefix).last(), kSuccess);
-    QCOMPARE(codesOf(r.server->requests()), (QList<uint8_t>{0x00, 0x80, 0x81, 0x80, 0x81, 0x80, 0x81, 0x82, 0x83}));
-    QCOMPARE(Rig::boardPages(*r.server, 3), image);
-    // After the run the status tab asks again.
-    r.tabs("cmds")->setCurrentIndex(1);
-    r.tabs("cmds")->setCurrentIndex(0);
-    QTRY_COMPARE_WITH_TIMEOUT(r.requests(0x00).size(), 2, 5000);
-}
-
-void TestProgramming::windowLocksControlsDuringRun_data()
+void TestProgramming::windowRunIsNotBrokenByClicks_data()
 {
     QTest::addColumn<QString>("ending");
     QTest::newRow("success") << QString();
@@ -980,12 +946,16 @@ void TestProgramming::windowLocksControlsDuringRun_data()
     QTest::newRow("port closed by the user") << QStringLiteral("close");
 }
 
-void TestProgramming::windowLocksControlsDuringRun()
+void TestProgramming::windowRunIsNotBrokenByClicks()
 {
     QFETCH(QString, ending);
-    WindowRig r;
+    // Replies at the line's real speed leave room for the user between them.
+    BoardServer::Options o;
+    o.baud = 115200;
+    WindowRig r(o);
     QVERIFY(r.ready());
-    r.choose(writeUpdateFile(r.dir, "a.rbin", UpdateFileWriter::randomImage(3, 81), header(1, 250, QDate(2030, 1, 1))));
+    const QByteArray image = UpdateFileWriter::randomImage(3, 81);
+    r.choose(writeUpdateFile(r.dir, "a.rbin", image, header(1, 250, QDate(2030, 1, 1))));
     // A control already off before the run stays off after it.
     r.button("bl_fwConf_request_button")->setEnabled(false);
     const QList<QWidget*> locked = {r.tabs("cmds")->tabBar(),          r.widget("dev_info"),
@@ -1001,16 +971,21 @@ void TestProgramming::windowLocksControlsDuringRun()
     const QList<bool> before = ownStates();
     QCOMPARE(before.count(true), locked.size() - 1);
 
+    // While page 1 is written the status tab is shown (its handler asks for the
+    // status, auto-update being on) and the status button's slot runs; then the run ends its way.
     if (ending == QLatin1String("corrupt"))
         r.server->board().corruptPageOnRead(1, 9);
     QObject::connect(r.server.get(), &BoardServer::requestReceived, [&](const QByteArray& f) {
-        if (uint8_t(f.at(3)) != 0x81 || uint8_t(f.at(4)) != 1)
-            return;
-        if (ending == QLatin1String("lost"))
+        if (uint8_t(f.at(3)) == 0x80 && uint8_t(f.at(4)) == 1) {
+            r.tabs("cmds")->setCurrentIndex(0);
+            r.window->on_getInfo_Button_clicked();
+        } else if (uint8_t(f.at(3)) == 0x81 && uint8_t(f.at(4)) == 1 && ending == QLatin1String("lost")) {
             r.server->disconnectNow();
-        else if (ending == QLatin1String("close"))
+        } else if (uint8_t(f.at(3)) == 0x81 && uint8_t(f.at(4)) == 1 && ending == QLatin1String("close")) {
             r.click("serialPortAction_Button");
+        }
     });
+    r.server->clearRequests();
     r.click("bl_Program_Run_Button");
     QVERIFY(r.window->engine().isProgramming());
     for (QWidget* w : locked)
@@ -1018,10 +993,17 @@ void TestProgramming::windowLocksControlsDuringRun()
     QVERIFY(r.button("serialPortAction_Button")->isEnabled());   // the port can always be closed
 
     QTRY_VERIFY_WITH_TIMEOUT(!r.window->engine().isProgramming(), kRunTimeoutMs);
+    QCOMPARE(r.lines().count(kRefusedRequest), 2);
     QCOMPARE(ownStates(), before);
     const QString last = r.lines().filter(kPrefix).last();
     if (ending.isEmpty()) {
         QCOMPARE(last, kSuccess);
+        QCOMPARE(codesOf(r.server->requests()), (QList<uint8_t>{0x00, 0x80, 0x81, 0x80, 0x81, 0x80, 0x81, 0x82, 0x83}));
+        QCOMPARE(Rig::boardPages(*r.server, 3), image);
+        // After the run the status tab asks again.
+        r.tabs("cmds")->setCurrentIndex(1);
+        r.tabs("cmds")->setCurrentIndex(0);
+        QTRY_COMPARE_WITH_TIMEOUT(r.requests(0x00).size(), 2, 5000);
     } else if (ending == QLatin1String("corrupt")) {
         QCOMPARE(last, kVerifyFailed);
     } else {

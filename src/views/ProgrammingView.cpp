@@ -138,7 +138,8 @@ void MainWindow::on_bl_Program_Run_Button_clicked()
     if (!proto.isCommandAvailable(rec::cmd::flashWrite))
         return;
     // The file, its device check and the serial number belong to the
-    // connection they were chosen on; the port has been closed since.
+    // connection they were chosen on; since then the port has been closed
+    // or a board of another family has answered.
     if (sheetSession != static_cast<int64_t>(proto.boardSession())) {
         log(QStringLiteral("ПРОГРАММИРОВАНИЕ::: ОШИБКА - устройство переподключено после выбора файла обновления. "
                            "Выберите файл снова"));
