@@ -64,7 +64,8 @@ std::vector<uint8_t> blockOf(const uint8_t* data, size_t size)
     return block;
 }
 
-void checkSheet(const std::vector<uint8_t>& block)
+// True when the file is whole: only such a file may be accepted.
+bool checkSheet(const std::vector<uint8_t>& block, size_t fileSize)
 {
     std::unique_ptr<UpdateSheet> sheet(new UpdateSheet);
     if (!sheet->read(path))
@@ -85,6 +86,10 @@ void checkSheet(const std::vector<uint8_t>& block)
     const QString notes = sheet->releaseNotesText();
     if (notes.size() > int(UpdateSheet::kNotesCapacity))
         fail("release notes longer than their region");
+    const bool whole = sheet->defects().isEmpty();
+    if (whole && fileSize != UpdateSheet::kSize)
+        fail("a file of the wrong size passed as whole");
+    return whole;
 }
 
 bool lastLoadAccepted()
@@ -149,17 +154,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     file.close();
 
     const std::vector<uint8_t> block = blockOf(data, size);
-    checkSheet(block);
+    const bool whole = checkSheet(block, size);
 
     static const uint8_t kModes[] = {0, 10, 1, 11};
     const uint8_t mode = kModes[at(data, size, 0) % 4];
     proto_Vorlen_v2& engine = window->engine();
     engine.devInfo.progMode = mode;
     engine.devInfo.devType = mode >= 10 ? 100 : 1;
-    engine.fwConfig[rec::fwcfg::kFwVersion] = at(data, size, 1);
-    engine.fwConfig[rec::fwcfg::kBuildDay] = at(data, size, 2);
-    engine.fwConfig[rec::fwcfg::kBuildMonth] = at(data, size, 3);
-    engine.fwConfig[rec::fwcfg::kBuildYear] = at(data, size, 4);
+    // The view chooses a file only against a record the board has sent.
+    QByteArray record(static_cast<int>(rec::fwcfg::kSize), '\0');
+    record[rec::fwcfg::kFwVersion] = static_cast<char>(at(data, size, 1));
+    record[rec::fwcfg::kBuildDay] = static_cast<char>(at(data, size, 2));
+    record[rec::fwcfg::kBuildMonth] = static_cast<char>(at(data, size, 3));
+    record[rec::fwcfg::kBuildYear] = static_cast<char>(at(data, size, 4));
+    QByteArray reply = FrameBuilder::frame(rec::cmd::getFwConfig, record);
+    engine.parseReceived(reinterpret_cast<uint8_t*>(reply.data()), static_cast<uint32_t>(reply.size()));
 
     window->on_logClear_Button_clicked();
     dialogs->shown.clear();
@@ -169,6 +178,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     window->on_bl_choose_Sheet_Button_clicked();
 
     if (lastLoadAccepted()) {
+        if (!whole)
+            fail("a damaged update file was accepted");
         accepted = block;
         checkHeaderLabels();
     }

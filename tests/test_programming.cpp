@@ -3,12 +3,14 @@
 // memory and record afterwards, every failure row, random line faults), the
 // replies only a broken board sends, fed straight into the engine, and the
 // whole window driven through its widgets.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -36,6 +38,9 @@ const QString kConfigFailed = QStringLiteral("ПРОГРАММИРОВАНИЕ::
 const QString kUnexpected = QStringLiteral("ПРОГРАММИРОВАНИЕ::: ОШИБКА - принят неожидаемый ответ");
 const QString kNotBootloader = QStringLiteral("ПРОГРАММИРОВАНИЕ::: ОШИБКА - не установлен режим бутлоадера. Запустите "
                                               "программму бутлоадера командой во вкладке ОБЩЕЕ");
+const QString kWrongBoard = QStringLiteral("ПРОГРАММИРОВАНИЕ::: ОШИБКА - файл обновления не предназначен для "
+                                           "подключённого устройства, запись не начата");
+const QString kRefusedRequest = QStringLiteral("Идёт программирование: запрос не отправлен");
 constexpr int kRunTimeoutMs = 20000;
 
 QByteArray bytesOf(const uint8_t* p, int n)
@@ -201,6 +206,8 @@ private slots:
     void checksumLoggedWithoutLeadingZeros();
     void mainProgramAtStart();
     void photocolorimeterBootloaderAccepted();
+    void fileCheckedAgainstTheBoardAtTheRun_data();
+    void fileCheckedAgainstTheBoardAtTheRun();
     void pageReadBackDiffers();
     void configurationReadBackDiffers();
     void unexpectedReplyAndRefusal();
@@ -213,7 +220,12 @@ private slots:
 
     void windowProgramsTheBoard();
     void windowShowsFailuresInTheBar();
-    void windowUserRequestStopsTheRun();
+    void windowRefusesDamagedFiles_data();
+    void windowRefusesDamagedFiles();
+    void windowRunChecksTheBoardItIsOn_data();
+    void windowRunChecksTheBoardItIsOn();
+    void windowRunIsNotBrokenByClicks_data();
+    void windowRunIsNotBrokenByClicks();
 };
 
 // ---------------------------------------------------------------- simulator
@@ -357,6 +369,46 @@ void TestProgramming::photocolorimeterBootloaderAccepted()
     QCOMPARE(rig.boardImage(2), image);
 }
 
+void TestProgramming::fileCheckedAgainstTheBoardAtTheRun_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("target");
+    QTest::addColumn<bool>("accepted");
+    const int lab = int(BoardType::Physics), pc = int(BoardType::Photocolorimeter);
+    QTest::newRow("lab file, lab bootloader") << lab << 1 << true;
+    QTest::newRow("lab file, photocolorimeter bootloader") << pc << 1 << false;
+    QTest::newRow("photocolorimeter file, lab bootloader") << lab << 11 << false;
+    QTest::newRow("photocolorimeter file, its bootloader") << pc << 11 << true;
+    QTest::newRow("target 0") << lab << 0 << false;
+}
+
+void TestProgramming::fileCheckedAgainstTheBoardAtTheRun()
+{
+    QFETCH(int, type);
+    QFETCH(int, target);
+    QFETCH(bool, accepted);
+    BoardServer::Options o;
+    o.type = BoardType(type);
+    Rig rig(o);
+    QVERIFY(rig.open());
+    const QByteArray before = rig.boardImage(1);
+    const QByteArray recordBefore = rig.server->board().fwConfig();
+    const QByteArray image = UpdateFileWriter::randomImage(1, 14);
+    rig.image = image;
+    rig.proto.startProgramming(reinterpret_cast<const uint8_t*>(rig.image.constData()), 1024, target);
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.proto.isProgramming(), kRunTimeoutMs);
+    if (accepted) {
+        QCOMPARE(rig.programmingLines().last(), kSuccess);
+        QCOMPARE(rig.boardImage(1), image);
+        return;
+    }
+    QCOMPARE(rig.programmingLines(), QStringList{kWrongBoard});
+    QCOMPARE(rig.progress, (QList<Progress>{{0, true}, {20, false}}));
+    QCOMPARE(codesOf(rig.server->requests()), QList<uint8_t>{0x00});
+    QCOMPARE(rig.boardImage(1), before);
+    QCOMPARE(rig.server->board().fwConfig(), recordBefore);
+}
+
 void TestProgramming::pageReadBackDiffers()
 {
     Rig rig;
@@ -391,10 +443,11 @@ void TestProgramming::configurationReadBackDiffers()
 void TestProgramming::unexpectedReplyAndRefusal()
 {
     {
-        // Another request goes out while the first page is being written.
+        // Another request while the first page is being written: the engine
+        // refuses it and the run goes on undisturbed.
         Rig rig;
         QVERIFY(rig.open());
-        const QByteArray recordBefore = rig.server->board().fwConfig();
+        const QByteArray image = UpdateFileWriter::randomImage(2, 11);
         bool sent = false;
         QObject::connect(rig.server.get(), &BoardServer::requestReceived, [&rig, &sent](const QByteArray& f) {
             if (!sent && uint8_t(f.at(3)) == 0x80) {
@@ -402,14 +455,17 @@ void TestProgramming::unexpectedReplyAndRefusal()
                 rig.proto.sendCommand(rec::cmd::getFwConfig, nullptr, 0);
             }
         });
-        rig.program(UpdateFileWriter::randomImage(2, 11));
+        rig.program(image);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.proto.isProgramming(), kRunTimeoutMs);
-        QCOMPARE(rig.programmingLines().last(), kUnexpected);
-        for (const Progress& p : rig.progress)
-            QVERIFY(p.ok);
-        QTest::qWait(1200);
-        QVERIFY(!codesOf(rig.server->requests()).contains(0x82));
-        QCOMPARE(rig.server->board().fwConfig(), recordBefore);
+        QVERIFY(sent);
+        QCOMPARE(rig.logs.count(kRefusedRequest), 1);
+        QCOMPARE(rig.programmingLines().last(), kSuccess);
+        QCOMPARE(codesOf(rig.server->requests()), (QList<uint8_t>{0x00, 0x80, 0x81, 0x80, 0x81, 0x82, 0x83}));
+        QCOMPARE(rig.boardImage(2), image);
+        // Once the run is over requests go out again.
+        rig.proto.sendCommand(rec::cmd::getFwConfig, nullptr, 0);
+        QCOMPARE(rig.logs.count(kRefusedRequest), 1);
+        QVERIFY(rig.proto.isWaiting());
     }
     {
         // The board drops back into its main program after the status check:
@@ -602,7 +658,13 @@ namespace {
 
 // A window connected to a simulated board in its bootloader.
 struct WindowRig : bench::Bench {
-    WindowRig() : bench::Bench(BoardType::Physics, Program::Bootloader) {}
+    explicit WindowRig(BoardServer::Options o = {}) : bench::Bench(BoardType::Physics, Program::Bootloader)
+    {
+        o.program = Program::Bootloader;
+        o.linkPath = server->linkPath();
+        o.registerForDiscovery = false;
+        server = std::make_unique<BoardServer>(o);
+    }
     bool connectBoard()
     {
         if (!start())
@@ -610,8 +672,60 @@ struct WindowRig : bench::Bench {
         click("serialPortAction_Button");
         return true;
     }
+    bool idle()
+    {
+        return QTest::qWaitFor([this] { return showsProgram() && !window->engine().isWaiting(); }, 10000);
+    }
+    // Asks the board for its firmware configuration and waits for it.
+    bool readRecord()
+    {
+        click("bl_fwConf_request_button");
+        return QTest::qWaitFor([this] { return window->engine().fwConfigFromBoard() && !window->engine().isWaiting(); },
+                               10000);
+    }
+    // Open, status, then the bootloader tab, whose handler reads the record: ready to choose a file.
+    bool ready()
+    {
+        if (!connectBoard() || !idle())
+            return false;
+        tabs("cmds")->setCurrentIndex(1);
+        return QTest::qWaitFor([this] { return window->engine().fwConfigFromBoard() && !window->engine().isWaiting(); },
+                               10000);
+    }
+    void choose(const QString& path)
+    {
+        dialogs.fileAnswers.enqueue(path);
+        click("bl_choose_Sheet_Button");
+    }
+    // Closes the port and opens the other board's.
+    bool switchTo(BoardServer& other)
+    {
+        click("serialPortAction_Button");
+        if (!other.start())
+            return false;
+        combo("serialPortList_comboBox")->addItem(QStringLiteral("(") + other.linkPath() + QStringLiteral(")   other"));
+        combo("serialPortList_comboBox")->setCurrentIndex(combo("serialPortList_comboBox")->count() - 1);
+        click("serialPortAction_Button");
+        return idle();
+    }
     QProgressBar* bar() { return widget<QProgressBar>("bl_Program_ProgressBar"); }
+    QStringList lines() { return logLines(*window); }
 };
+
+// Gives the board's record bytes of its own past the serial number.
+QByteArray markRecord(BoardServer& s, char fill)
+{
+    QByteArray record = s.board().fwConfig();
+    record.replace(4, 28, QByteArray(28, fill));
+    s.board().setFwConfig(record);
+    return record;
+}
+
+// Everything the board holds that a run could change.
+QByteArray boardMemory(BoardServer& s)
+{
+    return Rig::boardPages(s, 64) + s.board().fwConfig();
+}
 
 } // namespace
 
@@ -668,11 +782,10 @@ void TestProgramming::windowShowsFailuresInTheBar()
     r.widget<QTabWidget>("cmds")->setCurrentIndex(1);
     const QByteArray first = UpdateFileWriter::randomImage(2, 41);
     r.dialogs.fileAnswers.enqueue(writeUpdateFile(r.dir, "a.rbin", first, header(1, 250, QDate(2030, 1, 1))));
-    QTRY_VERIFY_WITH_TIMEOUT(r.button("bl_choose_Sheet_Button")->isEnabled(), 5000);
+    // The tab switch reads the board's record; the file is chosen against it.
+    QTRY_VERIFY_WITH_TIMEOUT(r.window->engine().fwConfigFromBoard() && !r.window->engine().isWaiting(), 10000);
     r.button("bl_choose_Sheet_Button")->click();
     QVERIFY(r.button("bl_Program_Run_Button")->isEnabled());
-    // The requests of the tab switch are answered before the run starts.
-    QTRY_VERIFY_WITH_TIMEOUT(!r.window->engine().isWaiting(), 10000);
 
     // A page that reads back wrong: red bar at the step reached, nothing more sent.
     r.server->board().corruptPageOnRead(0, 5);
@@ -707,38 +820,198 @@ void TestProgramming::windowShowsFailuresInTheBar()
     QCOMPARE(r.text("bl_Program_sheetVers_label"), QStringLiteral("250"));
 }
 
-void TestProgramming::windowUserRequestStopsTheRun()
+void TestProgramming::windowRefusesDamagedFiles_data()
 {
-    WindowRig r;
-    QVERIFY(r.connectBoard());
-    QTRY_VERIFY_WITH_TIMEOUT(r.window->engine().devInfo.devType == 1, 10000);
-    r.dialogs.fileAnswers.enqueue(writeUpdateFile(r.dir, "a.rbin", UpdateFileWriter::randomImage(3, 51), header(1, 250, QDate(2030, 1, 1))));
-    r.window->on_bl_choose_Sheet_Button_clicked();
-    QVERIFY(r.button("bl_Program_Run_Button")->testAttribute(Qt::WA_ForceDisabled) == false);
-    const QByteArray recordBefore = r.server->board().fwConfig();
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("reasons");
+    const QByteArray good = UpdateFileWriter::build(UpdateFileWriter::randomImage(5, 61), header(1, 200, QDate(2030, 1, 1)));
+    const uint16_t goodCrc = le::u16(reinterpret_cast<const uint8_t*>(good.constData()) + UpdateSheet::kImageCrc);
+    const QString prefix = QStringLiteral("Файл обновления повреждён: ");
+    auto crcLine = [&](uint16_t actual, uint16_t stated) {
+        return prefix + QStringLiteral("контрольная сумма образа 0x%1 не совпадает с указанной в заголовке 0x%2")
+                            .arg(actual, 0, 16)
+                            .arg(stated, 0, 16);
+    };
+    auto image = [](const QByteArray& f, int n) {
+        return crcOf(f.mid(int(UpdateSheet::kImage), n).leftJustified(n, '\0'));
+    };
 
-    // The user asks for the status while page 1 is being written. The board
-    // holds back its answer to that page, so the status reply cannot share a
-    // read with it (two replies in one read are rejected together).
-    bool asked = false;
+    QTest::newRow("writer's file") << good << QStringList();
+    const QByteArray cut = good.left(6144);
+    QTest::newRow("cut to 6 KB") << cut
+                                 << QStringList{prefix + "размер файла 6144 байт, а должен быть 101376 байт",
+                                                prefix + "образ прошивки (5120 байт) выходит за конец файла",
+                                                crcLine(image(cut, 5120), goodCrc)};
+    QTest::newRow("longer") << good + "x" << QStringList{prefix + "файл длиннее 101376 байт"};
+    QByteArray damaged = good;
+    damaged[int(UpdateSheet::kImage) + 3000] = char(damaged[int(UpdateSheet::kImage) + 3000] ^ 0x10);
+    QTest::newRow("damaged image") << damaged << QStringList{crcLine(image(damaged, 5120), goodCrc)};
+    // Its checksum agrees with its 1500 bytes: only the length is wrong.
+    QByteArray partPage = good;
+    auto* p = reinterpret_cast<uint8_t*>(partPage.data());
+    le::put16(p + UpdateSheet::kImageLength, 1500);
+    le::put16(p + UpdateSheet::kImageCrc, image(partPage, 1500));
+    QTest::newRow("not whole pages") << partPage
+                                     << QStringList{prefix + "длина образа прошивки 1500 байт не кратна странице (1024 байт)"};
+}
+
+void TestProgramming::windowRefusesDamagedFiles()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, reasons);
+    WindowRig r;
+    QVERIFY(r.ready());
+    const QByteArray memoryBefore = boardMemory(*r.server);
+    const int linesBefore = r.lines().size();
+    r.choose(writeFile(r.dir, "f.rbin", file));
+    const QStringList added = r.lines().mid(linesBefore);
+    QCOMPARE(added.filter(QStringLiteral("повреждён")), reasons);
+    QCOMPARE(r.button("bl_Program_Run_Button")->isEnabled(), reasons.isEmpty());
+    QCOMPARE(added.contains(QStringLiteral("Файл обновления успешно загружен")), reasons.isEmpty());
+    if (reasons.isEmpty())
+        return;
+    QCOMPARE(r.text("bl_Program_sheetSize_label"), QStringLiteral("Не загружено"));
+    r.click("bl_Program_Run_Button");
+    QVERIFY(!r.window->engine().isProgramming());
+    QVERIFY(r.requests(0x80).isEmpty());
+    QCOMPARE(boardMemory(*r.server), memoryBefore);
+}
+
+void TestProgramming::windowRunChecksTheBoardItIsOn_data()
+{
+    QTest::addColumn<int>("otherType");
+    QTest::newRow("photocolorimeter bootloader") << int(BoardType::Photocolorimeter);
+    QTest::newRow("another laboratory bootloader") << int(BoardType::Physics);
+}
+
+void TestProgramming::windowRunChecksTheBoardItIsOn()
+{
+    QFETCH(int, otherType);
+    WindowRig r;
+    const QByteArray recordA = markRecord(*r.server, char(0xAA));
+    QVERIFY(r.ready());
+    const QByteArray image = UpdateFileWriter::randomImage(2, 71);
+    const QString path = writeUpdateFile(r.dir, "lab.rbin", image, header(1, 200, QDate(2030, 1, 1)));
+    r.choose(path);
+    QCOMPARE(uint32_t(r.widget<QSpinBox>("bl_Program_SN_SpinBox")->value()), le::u32(reinterpret_cast<const uint8_t*>(recordA.data())));
+
+    BoardServer::Options o;
+    o.type = BoardType(otherType);
+    o.program = Program::Bootloader;
+    o.seed = 2;
+    o.linkPath = r.dir.filePath(QStringLiteral("other"));
+    o.registerForDiscovery = false;
+    BoardServer other(o);
+    const QByteArray recordB = markRecord(other, char(0x55));
+    const QByteArray memoryB = boardMemory(other);
+    QVERIFY(r.switchTo(other));
+
+    // The run button still shows the file of the first board: the run is refused before anything is sent.
+    QVERIFY(r.button("bl_Program_Run_Button")->isEnabled());
+    other.clearRequests();
+    r.click("bl_Program_Run_Button");
+    QCOMPARE(r.lines().last(), QStringLiteral("ПРОГРАММИРОВАНИЕ::: ОШИБКА - устройство переподключено после выбора "
+                                              "файла обновления. Выберите файл снова"));
+    QVERIFY(!r.window->engine().isProgramming());
+    QVERIFY(other.requests().isEmpty());
+    QCOMPARE(boardMemory(other), memoryB);
+
+    // Chosen again on this board before its record was read: refused, the record is not the first board's.
+    r.choose(path);
+    if (o.type == BoardType::Photocolorimeter) {
+        QCOMPARE(r.dialogs.shown.last().text, QStringLiteral("Файл обновления не предназначен для данного устройства!"));
+        QCOMPARE(boardMemory(other), memoryB);
+        return;
+    }
+    QCOMPARE(r.lines().last(), QStringLiteral("ПРОГРАММИРОВАНИЕ::: ОШИБКА - конфигурация прошивки не прочитана с "
+                                              "подключённого устройства. Нажмите «Запросить» и выберите файл снова"));
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(r.window->engine().fwConfig), 60), QByteArray(60, '\0'));
+
+    // Read, chosen, programmed: the board keeps its own serial number and bytes.
+    QVERIFY(r.readRecord());
+    r.choose(path);
+    r.click("bl_Program_Run_Button");
+    QTRY_VERIFY_WITH_TIMEOUT(!r.window->engine().isProgramming(), kRunTimeoutMs);
+    QCOMPARE(r.lines().filter(kPrefix).last(), kSuccess);
+    QCOMPARE(Rig::boardPages(other, 2), image);
+    QCOMPARE(other.board().fwConfig().left(32), recordB.left(32));
+}
+
+void TestProgramming::windowRunIsNotBrokenByClicks_data()
+{
+    QTest::addColumn<QString>("ending");
+    QTest::newRow("success") << QString();
+    QTest::newRow("page fails verification") << QStringLiteral("corrupt");
+    QTest::newRow("port lost") << QStringLiteral("lost");
+    QTest::newRow("port closed by the user") << QStringLiteral("close");
+}
+
+void TestProgramming::windowRunIsNotBrokenByClicks()
+{
+    QFETCH(QString, ending);
+    // Replies at the line's real speed leave room for the user between them.
+    BoardServer::Options o;
+    o.baud = 115200;
+    WindowRig r(o);
+    QVERIFY(r.ready());
+    const QByteArray image = UpdateFileWriter::randomImage(3, 81);
+    r.choose(writeUpdateFile(r.dir, "a.rbin", image, header(1, 250, QDate(2030, 1, 1))));
+    // A control already off before the run stays off after it.
+    r.button("bl_fwConf_request_button")->setEnabled(false);
+    const QList<QWidget*> locked = {r.tabs("cmds")->tabBar(),          r.widget("dev_info"),
+                                    r.button("bl_fwConf_request_button"), r.button("bl_choose_Sheet_Button"),
+                                    r.button("bl_Program_Run_Button"),    r.widget("hwConfig_GroupBox"),
+                                    r.widget("bl_atCmd_GroupBox")};
+    auto ownStates = [&] {
+        QList<bool> out;
+        for (QWidget* w : locked)
+            out << !w->testAttribute(Qt::WA_ForceDisabled);
+        return out;
+    };
+    const QList<bool> before = ownStates();
+    QCOMPARE(before.count(true), locked.size() - 1);
+
+    // While page 1 is written the status tab is shown (its handler asks for the
+    // status, auto-update being on) and the status button's slot runs; then the run ends its way.
+    if (ending == QLatin1String("corrupt"))
+        r.server->board().corruptPageOnRead(1, 9);
     QObject::connect(r.server.get(), &BoardServer::requestReceived, [&](const QByteArray& f) {
-        if (!asked && uint8_t(f.at(3)) == 0x80 && uint8_t(f.at(4)) == 1) {
-            asked = true;
-            r.server->setAnswering(false);
-            r.button("getInfo_Button")->click();
-        } else if (asked && uint8_t(f.at(3)) == 0x00) {
-            r.server->setAnswering(true);
+        if (uint8_t(f.at(3)) == 0x80 && uint8_t(f.at(4)) == 1) {
+            r.tabs("cmds")->setCurrentIndex(0);
+            r.window->on_getInfo_Button_clicked();
+        } else if (uint8_t(f.at(3)) == 0x81 && uint8_t(f.at(4)) == 1 && ending == QLatin1String("lost")) {
+            r.server->disconnectNow();
+        } else if (uint8_t(f.at(3)) == 0x81 && uint8_t(f.at(4)) == 1 && ending == QLatin1String("close")) {
+            r.click("serialPortAction_Button");
         }
     });
-    r.window->on_bl_Program_Run_Button_clicked();
+    r.server->clearRequests();
+    r.click("bl_Program_Run_Button");
+    QVERIFY(r.window->engine().isProgramming());
+    for (QWidget* w : locked)
+        QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
+    QVERIFY(r.button("serialPortAction_Button")->isEnabled());   // the port can always be closed
+
     QTRY_VERIFY_WITH_TIMEOUT(!r.window->engine().isProgramming(), kRunTimeoutMs);
-    QVERIFY(asked);
-    QCOMPARE(logLines(*r.window).filter(kPrefix).last(), kUnexpected);
-    // The bar keeps its last value and colour.
-    QVERIFY(r.bar()->value() > 0 && r.bar()->value() < 100);
-    QVERIFY(r.bar()->styleSheet().contains(QStringLiteral("background-color: green")));
-    QTest::qWait(1200);
-    QCOMPARE(r.server->board().fwConfig(), recordBefore);
+    QCOMPARE(r.lines().count(kRefusedRequest), 2);
+    QCOMPARE(ownStates(), before);
+    const QString last = r.lines().filter(kPrefix).last();
+    if (ending.isEmpty()) {
+        QCOMPARE(last, kSuccess);
+        QCOMPARE(codesOf(r.server->requests()), (QList<uint8_t>{0x00, 0x80, 0x81, 0x80, 0x81, 0x80, 0x81, 0x82, 0x83}));
+        QCOMPARE(Rig::boardPages(*r.server, 3), image);
+        // After the run the status tab asks again.
+        r.tabs("cmds")->setCurrentIndex(1);
+        r.tabs("cmds")->setCurrentIndex(0);
+        QTRY_COMPARE_WITH_TIMEOUT(r.requests(0x00).size(), 2, 5000);
+    } else if (ending == QLatin1String("corrupt")) {
+        QCOMPARE(last, kVerifyFailed);
+    } else {
+        QCOMPARE(last, QStringLiteral("ПРОГРАММИРОВАНИЕ::: ОШИБКА - порт закрыт, программирование прервано"));
+        // The run's request is not repeated into the next port.
+        QVERIFY(!r.window->engine().isWaiting());
+        QVERIFY(!r.isOpen());
+    }
 }
 
 QTEST_MAIN(TestProgramming)

@@ -53,7 +53,9 @@ struct ViewFixture {
         w.setDialogs(&dialogs);
         w.engine().devInfo.progMode = progMode;
         w.engine().devInfo.flags = flags;
-        std::memcpy(w.engine().fwConfig, record.constData(), rec::fwcfg::kSize);
+        // As the board answers get_FW_Config: a file is chosen only against a record read from the board.
+        QByteArray reply = wireFrame(rec::cmd::getFwConfig, record);
+        w.engine().parseReceived(reinterpret_cast<uint8_t*>(reply.data()), uint32_t(reply.size()));
     }
 
     void choose(const QString& path)
@@ -137,6 +139,7 @@ void TestUpdateSheet::writtenFileReadsBack()
     QCOMPARE(sheet->buildDate(), QDate(2025, 3, 9));
     QCOMPARE(sheet->notesLength(), uint16_t(notes.size()));
     QCOMPARE(sheet->releaseNotesText(), QStringLiteral("Исправлена калибровка"));
+    QCOMPARE(sheet->defects(), QStringList());
 }
 
 void TestUpdateSheet::headerFieldsAtTheirOffsets()
@@ -304,6 +307,7 @@ void TestUpdateSheet::mkrbinWritesAndRefuses()
     QCOMPARE(sheet->fwVersion(), uint8_t(9));
     QCOMPARE(sheet->buildDate(), QDate(2026, 12, 1));
     QCOMPARE(sheet->releaseNotesText(), QStringLiteral("Новая версия"));
+    QCOMPARE(sheet->defects(), QStringList());
     // The header bytes nobody reads are zero.
     QCOMPARE(sheet->data()[0], uint8_t(0));
     QCOMPARE(sheet->data()[0x0807], uint8_t(0));
@@ -446,8 +450,10 @@ void TestUpdateSheet::rejectedOrDeclinedFileIsNeverProgrammed()
 void TestUpdateSheet::shortImageIsNotStarted()
 {
     ViewFixture f(0, fwRecord(5, 0, 0, 1, QDate(2020, 1, 1)));
+    // An empty image is whole (no page) and its checksum agrees, so only the run refuses it.
     QByteArray file = UpdateFileWriter::build(UpdateFileWriter::randomImage(1, 1), header(1, 2, QDate(2024, 1, 1)));
-    le::put16(reinterpret_cast<uint8_t*>(file.data()) + UpdateSheet::kImageLength, 1023);
+    le::put16(reinterpret_cast<uint8_t*>(file.data()) + UpdateSheet::kImageLength, 0);
+    le::put16(reinterpret_cast<uint8_t*>(file.data()) + UpdateSheet::kImageCrc, 0xFFFF);
     f.choose(writeFile(f.dir, "s.rbin", file));
     QVERIFY(f.runEnabled());
     widget<QSpinBox>(f.w, "bl_Program_SN_SpinBox")->setValue(31337);

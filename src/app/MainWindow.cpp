@@ -61,6 +61,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(&proto, &proto_Vorlen_v2::cmd_stat_received, this, &MainWindow::showStatistics);
     connect(&proto, &proto_Vorlen_v2::cmd_program_progress, this,
             [this](uint8_t percent, bool ok) { showProgramProgress(static_cast<float>(percent), ok); });
+    connect(&proto, &proto_Vorlen_v2::programmingChanged, this, &MainWindow::lockForRun);
     // A port that vanished while open: the panel goes to its closed state.
     connect(&link, &Oru_SerialPort::portLost, this, &MainWindow::portLost);
 }

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "Dialogs.h"
 #include "Oru_SerialPort.h"
@@ -130,6 +132,8 @@ private:
     // Programming (ProgrammingView.cpp)
     void showFwConfig();
     void showProgramProgress(float percent, bool ok);
+    void showSheetUnloaded();
+    void lockForRun(bool running);
     // AT console (AtConsoleView.cpp)
     void sendAtCommand(const uint8_t* text, uint32_t n);
     void atCmdReceived(uint8_t* data, uint32_t size);
@@ -144,6 +148,8 @@ private:
     proto_Vorlen_v2 proto;
     Oru_SerialPort link;
     UpdateSheet updateSheet;
+    int64_t sheetSession = -1;   // the engine's board session the loaded file was accepted in
+    std::vector<std::pair<QWidget*, bool>> runLocked;   // controls a run turned off, with their state before
     QStringList labTypeNames;
     QStringList photoColTypeNames;
     uint32_t exchangeRequestCount = 0;

@@ -55,12 +55,19 @@ proto_Vorlen_v2::proto_Vorlen_v2()
 
     assembler.setHoldTimeMs(kSplitHoldMs);
     assembler.setSink([this](const uint8_t* buf, uint32_t size) { processFrame(buf, size); });
+    watchBoard();
 }
 
 proto_Vorlen_v2::~proto_Vorlen_v2() = default;
 
 void proto_Vorlen_v2::sendCommand(uint32_t code, const uint8_t* payload, uint32_t n)
 {
+    // One transaction slot: any other request would take the run's place, and
+    // its reply would stop the run half-way with a half-written image.
+    if (programming && !sequencerSending) {
+        emit log(QStringLiteral("Идёт программирование: запрос не отправлен"));
+        return;
+    }
     // buildRequest refuses unknown codes and over-long frames before it
     // touches the frame, so a pending command keeps its frame and attempts.
     if (!buildRequest(code, payload, n))
@@ -98,7 +105,7 @@ void proto_Vorlen_v2::finishProgramming(const QString& text)
     if (!programming)
         return;
     emit log(text);
-    programming = false;
+    setProgramming(false);
 }
 
 bool proto_Vorlen_v2::isCommandAvailable(uint32_t code)

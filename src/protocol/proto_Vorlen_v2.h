@@ -40,10 +40,22 @@ public:
     void parseReceived(uint8_t* buf, uint32_t size);
     void requestRawData(const uint8_t* payload, uint32_t n);
 
-    // Programming sequencer
-    void startProgramming(const uint8_t* image, uint32_t size);
+    // Programming sequencer. With a target program (the update file's
+    // targetProgram), the run refuses a board whose status at the run's start
+    // is not that program's bootloader; without one any bootloader will do.
+    static constexpr int kAnyProgram = -1;
+    void startProgramming(const uint8_t* image, uint32_t size, int targetProgram = kAnyProgram);
     void programmingReply(uint32_t code);
     bool isProgramming() const { return programming; }
+
+    // The board behind the port. The port was closed (or lost): a run ends,
+    // its pending request stops, and the firmware configuration record read
+    // from that board is forgotten. A status of another family does the same
+    // to the record. Every forget starts a new board session.
+    void portClosed();
+    uint32_t boardSession() const { return session; }
+    // True once a get_FW_Config reply has been stored in this session.
+    bool fwConfigFromBoard() const { return fwConfigRead; }
 
     // Decoding handlers (payload, payload length)
     void parseHwConfig(const uint8_t* payload, uint32_t p);
@@ -125,6 +137,8 @@ signals:
     void cmd_fwPage_writedBlock(uint8_t page, uint8_t block);
     void cmd_stat_received();
     void cmd_program_progress(uint8_t percent, bool ok);
+    // A programming run started (true) or ended, however it ended (false).
+    void programmingChanged(bool running);
 
 private:
     // Framing and frame checks
@@ -141,6 +155,10 @@ private:
     void sendPageWrite();
     void startConfigWrite();
     void watchReadBacks();
+    void watchBoard();
+    void forgetBoard();
+    void setProgramming(bool on);
+    void sendStep(uint32_t code, const uint8_t* payload, uint32_t n);
     void refuseImage(const QString& text);
 
     void sendUserDataChunk(uint8_t offset);
@@ -174,4 +192,14 @@ private:
     bool pageReadFresh = false;
     bool fwConfigFresh = false;
     bool readBacksWatched = false;
+    int runTarget = kAnyProgram;
+    // Set only around the sequencer's own requests: while a run is active,
+    // sendCommand refuses every other request.
+    bool sequencerSending = false;
+
+    // Board session (see portClosed)
+    uint32_t session = 0;
+    bool fwConfigRead = false;
+    bool familyKnown = false;
+    uint8_t family = 0;
 };

@@ -17,7 +17,7 @@ QString progLine(const QString& text)
 
 } // namespace
 
-void proto_Vorlen_v2::startProgramming(const uint8_t* image, uint32_t size)
+void proto_Vorlen_v2::startProgramming(const uint8_t* image, uint32_t size, int targetProgram)
 {
     // Only whole pages can be written and verified, and the length must fit
     // the configuration record; anything else would leave a board whose
@@ -39,23 +39,72 @@ void proto_Vorlen_v2::startProgramming(const uint8_t* image, uint32_t size)
     fwSize = size;
     fwPages = static_cast<uint8_t>(size / kPage);
     fwImage = image;
+    runTarget = targetProgram;
     progSteps = 2u * fwPages + 3u;
-    programming = true;
+    setProgramming(true);
     progPercent = 0;
     progDone = 0;
     emit cmd_program_progress(0, true);
 
     progState = rec::cmd::getInfo;
     statusFresh = false;
-    sendCommand(rec::cmd::getInfo, nullptr, 0);
+    sendStep(rec::cmd::getInfo, nullptr, 0);
 }
 
 void proto_Vorlen_v2::refuseImage(const QString& text)
 {
     // A refused start also ends a run that was still going on.
-    programming = false;
+    setProgramming(false);
     emit log(text);
     emit cmd_program_progress(0, false);
+}
+
+void proto_Vorlen_v2::setProgramming(bool on)
+{
+    if (programming == on)
+        return;
+    programming = on;
+    emit programmingChanged(on);
+}
+
+void proto_Vorlen_v2::sendStep(uint32_t code, const uint8_t* payload, uint32_t n)
+{
+    sequencerSending = true;
+    sendCommand(code, payload, n);
+    sequencerSending = false;
+}
+
+void proto_Vorlen_v2::portClosed()
+{
+    if (programming) {
+        finishProgramming(progLine(QStringLiteral("ОШИБКА - порт закрыт, программирование прервано")));
+        // Repeated into whatever port opens next, the run's page write would
+        // land on a board nobody checked.
+        stopCommand();
+    }
+    forgetBoard();
+    familyKnown = false;
+}
+
+void proto_Vorlen_v2::forgetBoard()
+{
+    std::memset(fwConfig, 0, sizeof fwConfig);
+    fwConfigRead = false;
+    ++session;
+}
+
+void proto_Vorlen_v2::watchBoard()
+{
+    connect(this, &proto_Vorlen_v2::cmd_fwConfig_updated, this, [this] { fwConfigRead = true; });
+    // The family (tens of progMode) cannot change on a working board: a status
+    // of the other family comes from another board.
+    connect(this, &proto_Vorlen_v2::cmd_getInfo_received, this, [this] {
+        const uint8_t now = devInfo.progMode / 10;
+        if (familyKnown && now != family)
+            forgetBoard();
+        family = now;
+        familyKnown = true;
+    });
 }
 
 void proto_Vorlen_v2::watchReadBacks()
@@ -96,6 +145,14 @@ void proto_Vorlen_v2::programmingReply(uint32_t code)
             progressStep(false);
             return;
         }
+        // The file was checked when it was chosen; the board answering now
+        // may be another one.
+        if (runTarget != kAnyProgram && static_cast<uint32_t>(runTarget) - 1u != devInfo.progMode) {
+            finishProgramming(progLine(QStringLiteral("ОШИБКА - файл обновления не предназначен для подключённого "
+                                                      "устройства, запись не начата")));
+            progressStep(false);
+            return;
+        }
         emit log(progLine(QStringLiteral("Режим бутлоадера проверен")));
         progState = rec::cmd::flashWrite;
         progressStep(true);
@@ -111,7 +168,7 @@ void proto_Vorlen_v2::programmingReply(uint32_t code)
         progState = rec::cmd::flashRead;
         const uint8_t page = static_cast<uint8_t>(pageIndex & 0xFF);
         pageReadFresh = false;
-        sendCommand(rec::cmd::flashRead, &page, 1);
+        sendStep(rec::cmd::flashRead, &page, 1);
         return;
     }
 
@@ -147,7 +204,7 @@ void proto_Vorlen_v2::programmingReply(uint32_t code)
         progressStep(true);
         progState = rec::cmd::getFwConfig;
         fwConfigFresh = false;
-        sendCommand(rec::cmd::getFwConfig, nullptr, 0);
+        sendStep(rec::cmd::getFwConfig, nullptr, 0);
         emit log(progLine(QStringLiteral("Запрос на верификацию программной конфигурации")));
         return;
 
@@ -183,7 +240,7 @@ void proto_Vorlen_v2::sendPageWrite()
     uint8_t payload[1 + kPage];
     payload[0] = static_cast<uint8_t>(pageIndex & 0xFF);
     std::memcpy(payload + 1, fwImage + pageIndex * kPage, kPage);
-    sendCommand(rec::cmd::flashWrite, payload, sizeof payload);
+    sendStep(rec::cmd::flashWrite, payload, sizeof payload);
 }
 
 void proto_Vorlen_v2::startConfigWrite()
@@ -195,6 +252,6 @@ void proto_Vorlen_v2::startConfigWrite()
     // The "х" before the number is Cyrillic (U+0445), not a Latin x.
     emit log(progLine(QStringLiteral("Контрольная сумма прошивки файла равна: 0х") + QString::number(imageCrc, 16)));
     progState = rec::cmd::setFwConfig;
-    sendCommand(rec::cmd::setFwConfig, fwConfig, rec::fwcfg::kSize);
+    sendStep(rec::cmd::setFwConfig, fwConfig, rec::fwcfg::kSize);
     emit log(progLine(QStringLiteral("Запрос на запись программной конфигурации")));
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "LittleEndian.h"
+#include "Records.h"
 
 UpdateSheet::UpdateSheet()
 {
@@ -28,8 +29,37 @@ bool UpdateSheet::read(const QString& path)
             break;
         total += got;
     }
+    char extra = 0;
+    fileBytes = total;
+    fileLonger = total == static_cast<qint64>(kSize) && file.read(&extra, 1) > 0;
     file.close();
     return true;
+}
+
+QStringList UpdateSheet::defects() const
+{
+    // The 16-bit length can never reach past the image region by itself;
+    // what can is the end of a cut file.
+    static_assert(kImageCapacity >= 0xFFFF, "the image region holds every 16-bit length");
+    QStringList out;
+    if (fileBytes != static_cast<qint64>(kSize) || fileLonger) {
+        out << (fileLonger ? QStringLiteral("файл длиннее %1 байт").arg(kSize)
+                           : QStringLiteral("размер файла %1 байт, а должен быть %2 байт").arg(fileBytes).arg(kSize));
+    }
+    const uint32_t length = imageLength();
+    if (static_cast<qint64>(kImage) + length > fileBytes)
+        out << QStringLiteral("образ прошивки (%1 байт) выходит за конец файла").arg(length);
+    if (length % rec::flash::kPageSize != 0)
+        out << QStringLiteral("длина образа прошивки %1 байт не кратна странице (%2 байт)")
+                   .arg(length)
+                   .arg(rec::flash::kPageSize);
+    const uint16_t actual = crc.calc(image(), static_cast<uint16_t>(length));
+    if (actual != imageCrc()) {
+        out << QStringLiteral("контрольная сумма образа 0x%1 не совпадает с указанной в заголовке 0x%2")
+                   .arg(actual, 0, 16)
+                   .arg(imageCrc(), 0, 16);
+    }
+    return out;
 }
 
 uint16_t UpdateSheet::imageCrc() const

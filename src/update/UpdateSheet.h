@@ -1,6 +1,7 @@
 #pragma once
 #include <QDate>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -23,6 +24,9 @@ public:
     // Clears the block, then copies at most kSize bytes of the file over it.
     // False when the file is missing or cannot be opened.
     bool read(const QString& path);
+    // Why the last file read is not a whole update file, one Russian reason
+    // a line; empty when its size, image length and image checksum agree.
+    QStringList defects() const;
 
     uint16_t imageCrc() const;
     uint16_t imageLength() const;
@@ -44,4 +48,7 @@ public:
 private:
     uint8_t block[kSize];
     Crc16 crc;
+    // Bytes the last read took from the file, and whether more followed them.
+    qint64 fileBytes = 0;
+    bool fileLonger = false;
 };

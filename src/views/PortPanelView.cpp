@@ -96,6 +96,7 @@ void MainWindow::on_serialPortAction_Button_clicked()
     resetInfoLabels();
     link.closePort();
     log(QStringLiteral("COM порт закрыт"));
+    proto.portClosed();
     setPortPanelClosed();
 }
 
@@ -245,6 +246,7 @@ void MainWindow::portLost()
     ui->cmds->setEnabled(false);
     resetInfoLabels();
     log(QStringLiteral("COM порт потерян: устройство отключено"));
+    proto.portClosed();
     setPortPanelClosed();
 }
 

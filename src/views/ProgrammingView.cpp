@@ -4,6 +4,8 @@
 #include "Records.h"
 #include "ui_MainWindow.h"
 
+#include <QTabBar>
+
 #include <limits>
 #include <memory>
 
@@ -78,15 +80,29 @@ void MainWindow::on_bl_choose_Sheet_Button_clicked()
     auto sheet = std::make_unique<UpdateSheet>();
     if (!sheet->read(path)) {
         log(QStringLiteral("Нечитаемый формат файла"));
-        ui->bl_Program_Run_Button->setEnabled(false);
-        ui->bl_Program_sheetCRC_label->setText(kNotLoaded);
-        ui->bl_Program_sheetSize_label->setText(kNotLoaded);
+        showSheetUnloaded();
+        return;
+    }
+    // A cut or damaged file would be padded or programmed as it is, and its
+    // verification would only compare the damage with itself.
+    const QStringList defects = sheet->defects();
+    if (!defects.isEmpty()) {
+        for (const QString& reason : defects)
+            log(QStringLiteral("Файл обновления повреждён: ") + reason);
+        showSheetUnloaded();
         return;
     }
 
     if (!sheet->isForDevice(proto.deviceInfo().progMode)) {
         dialogs->warning(this, QStringLiteral("Ошибка"),
                          QStringLiteral("Файл обновления не предназначен для данного устройства!"));
+        return;
+    }
+    // The version question and the serial number below come from the board's
+    // record; one left from another board (or none) must not stand in.
+    if (!proto.fwConfigFromBoard()) {
+        log(QStringLiteral("ПРОГРАММИРОВАНИЕ::: ОШИБКА - конфигурация прошивки не прочитана с подключённого "
+                           "устройства. Нажмите «Запросить» и выберите файл снова"));
         return;
     }
 
@@ -99,6 +115,7 @@ void MainWindow::on_bl_choose_Sheet_Button_clicked()
         return;
 
     updateSheet = *sheet;
+    sheetSession = proto.boardSession();
     log(QStringLiteral("Файл обновления успешно загружен"));
 
     ui->bl_Program_sheetSize_label->setText(QString::number(updateSheet.imageLength()));
@@ -120,6 +137,14 @@ void MainWindow::on_bl_Program_Run_Button_clicked()
 {
     if (!proto.isCommandAvailable(rec::cmd::flashWrite))
         return;
+    // The file, its device check and the serial number belong to the
+    // connection they were chosen on; since then the port has been closed
+    // or a board of another family has answered.
+    if (sheetSession != static_cast<int64_t>(proto.boardSession())) {
+        log(QStringLiteral("ПРОГРАММИРОВАНИЕ::: ОШИБКА - устройство переподключено после выбора файла обновления. "
+                           "Выберите файл снова"));
+        return;
+    }
 
     uint8_t* fw = proto.fwConfig;
     le::put32(fw + rec::fwcfg::kSerialNumber, static_cast<uint32_t>(ui->bl_Program_SN_SpinBox->value()));
@@ -132,7 +157,38 @@ void MainWindow::on_bl_Program_Run_Button_clicked()
         log(QStringLiteral("ПРОГРАММИРОВАНИЕ::: Ошибка файл прошивки, размер данных менее 1024 байт"));
         return;
     }
-    proto.startProgramming(updateSheet.image(), updateSheet.imageLength());
+    proto.startProgramming(updateSheet.image(), updateSheet.imageLength(), updateSheet.targetProgram());
+}
+
+void MainWindow::showSheetUnloaded()
+{
+    ui->bl_Program_Run_Button->setEnabled(false);
+    ui->bl_Program_sheetCRC_label->setText(kNotLoaded);
+    ui->bl_Program_sheetSize_label->setText(kNotLoaded);
+}
+
+void MainWindow::lockForRun(bool running)
+{
+    // While a run is on nothing else may send: the tabs cannot be switched,
+    // the status tab's buttons and the bootloader tab's other sending
+    // controls are off. The port stays closable. Each control gets back
+    // exactly the state it had before the run.
+    if (running == !runLocked.empty())
+        return;
+    if (!running) {
+        for (const auto& [w, enabled] : runLocked)
+            w->setEnabled(enabled);
+        runLocked.clear();
+        return;
+    }
+    const std::initializer_list<QWidget*> controls = {ui->cmds->tabBar(),          ui->dev_info,
+                                                      ui->bl_fwConf_request_button, ui->bl_choose_Sheet_Button,
+                                                      ui->bl_Program_Run_Button,    ui->hwConfig_GroupBox,
+                                                      ui->bl_atCmd_GroupBox};
+    for (QWidget* w : controls) {
+        runLocked.emplace_back(w, !w->testAttribute(Qt::WA_ForceDisabled));
+        w->setEnabled(false);
+    }
 }
 
 void MainWindow::showProgramProgress(float percent, bool ok)
