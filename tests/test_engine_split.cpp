@@ -215,6 +215,13 @@ void EngineSplitTest::repeatedReplyIgnoredUntilNextRequest()
     e.receive(s);
     QCOMPARE(e.logs, kStatusLines);
     QCOMPARE(info.count(), 4);
+    // A refusal answers any request: one to another request is news.
+    e.send(0x31);
+    e.receive(wireFrame(0xFF));
+    e.send(0x83);
+    e.clear();
+    e.receive(wireFrame(0xFF));
+    QCOMPARE(e.logs, kRefusalLines);
 }
 
 void EngineSplitTest::slowTrickleIsNotCut()

@@ -72,8 +72,9 @@ void proto_Vorlen_v2::sendCommand(uint32_t code, const uint8_t* payload, uint32_
     if (!buildRequest(code, payload, n))
         return;
     ++sendCount;
-    // From now on the same bytes may be this request's own reply.
-    if (!lastReply.empty() && code == lastReply[3])
+    // From now on the same bytes may be this request's own reply (a refusal
+    // answers any request).
+    if (!lastReply.empty() && (code == lastReply[3] || lastReply[3] == rec::frame::kRefusal))
         lastReplyMayRepeat = false;
     attemptsLeft = kTransmissions;
     pendingCmd = code;
