@@ -14,8 +14,9 @@
 // Received bytes go into a buffer; whole frames (start byte 0xAA, a length
 // of 6..2048 bytes, a correct checksum) are taken from its front in order and
 // handed to the frame sink. Bytes that cannot belong to a frame are thrown
-// away and handed to the reject sink, once per stretch between two frames, so
-// the fault is reported without taking the following replies with it:
+// away and handed to the reject sink, once per stretch between two frames (or
+// per 2 KB of it), so the fault is reported without taking the following
+// replies with it:
 // - bytes before a start byte;
 // - a start byte whose length field is impossible, or whose frame fails its
 //   checksum: the search starts again at the next start byte after it;
