@@ -193,15 +193,15 @@ void EngineRig::deliver(const uint8_t* bytes, uint32_t size)
     if (trace)
         std::fprintf(stderr, "deliver %u bytes%s\n", size,
                      qPrintable(QByteArray(reinterpret_cast<const char*>(bytes), int(size < 16 ? size : 16)).toHex(' ').prepend(": ")));
-    // The code of a frame that starts in an earlier block may come with this one.
-    if (size > 0 && bytes[0] == rec::frame::kStart)
-        frameStart.clear();
-    for (uint32_t i = 0; i < size && frameStart.size() < 4; ++i)
-        frameStart.push_back(bytes[i]);
-    if (frameStart.size() >= 4)
-        allowCode(frameStart[3]);
-    if (size > 3)
-        allowCode(bytes[3]);
+    // A frame may start at any start byte of the stream, also one near the
+    // end of an earlier block: the byte three after each may be its code.
+    std::vector<uint8_t> stream(recentBytes);
+    stream.insert(stream.end(), bytes, bytes + size);
+    for (size_t i = 0; i + 3 < stream.size(); ++i)
+        if (stream[i] == rec::frame::kStart)
+            allowCode(stream[i + 3]);
+    const size_t keep = stream.size() < 3 ? stream.size() : 3;
+    recentBytes.assign(stream.end() - static_cast<std::ptrdiff_t>(keep), stream.end());
     std::unique_ptr<uint8_t[]> copy(new uint8_t[size]);
     if (size)
         std::memcpy(copy.get(), bytes, size);

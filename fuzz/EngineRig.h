@@ -41,6 +41,6 @@ private:
     std::unique_ptr<proto_Vorlen_v2> proto;
     std::unique_ptr<uint8_t[]> image;
     uint32_t allowedRecords = 0;
-    std::vector<uint8_t> frameStart;
+    std::vector<uint8_t> recentBytes;   // the last bytes delivered
     volatile uint8_t sink = 0;
 };

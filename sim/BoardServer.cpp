@@ -120,6 +120,7 @@ void BoardServer::goDown()
     drainTimer.stop();
     expireTimer.stop();
     queue.clear();
+    heldBack.clear();   // a held-back reply is lost with the terminal
     assembler = RequestAssembler();
     pty.close();
 }
@@ -215,6 +216,12 @@ void BoardServer::scheduleReply(QByteArray frame)
         const int at = randomBetween(0, frame.size() - 1);
         frame[at] = static_cast<char>(frame.at(at) ^ randomBetween(1, 255));
     }
+    if (duplicateNext || (opts.duplicateProbability > 0 && chance() < opts.duplicateProbability)) {
+        duplicateNext = false;
+        frame += frame;
+    }
+    if (holdBackOrJoin(frame))
+        return;
     QList<QByteArray> pieces;
     if (opts.split && frame.size() >= 2) {
         const int count = std::min(randomBetween(2, 4), frame.size());
@@ -244,6 +251,21 @@ void BoardServer::scheduleReply(QByteArray frame)
     }
     lineFreeAt = due;
     pump();
+}
+
+bool BoardServer::holdBackOrJoin(QByteArray& frame)
+{
+    if (!heldBack.isEmpty()) {
+        frame.prepend(heldBack);
+        heldBack.clear();
+        return false;
+    }
+    if (joinNext || (opts.joinProbability > 0 && chance() < opts.joinProbability)) {
+        joinNext = false;
+        heldBack = frame;
+        return true;
+    }
+    return false;
 }
 
 void BoardServer::pump()

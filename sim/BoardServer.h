@@ -17,7 +17,8 @@ namespace vboard {
 
 // Serves a VirtualBoard on a pseudo-terminal, with the board's restarts,
 // the discovery entry for the configurator's port list and the injected
-// faults (lost, damaged, split, delayed and throttled replies).
+// faults (lost, damaged, split, duplicated, joined, delayed and throttled
+// replies).
 class BoardServer : public QObject
 {
     Q_OBJECT
@@ -30,6 +31,8 @@ public:
         double dropProbability = 0;
         double corruptProbability = 0;
         bool split = false;
+        double duplicateProbability = 0;   // the reply twice in one write
+        double joinProbability = 0;        // held back, written with the next reply
         int delayMs = 0;
         int baud = 0;
         uint32_t seed = 1;
@@ -48,6 +51,10 @@ public:
 
     void setAnswering(bool on) { answering = on; }
     bool isAnswering() const { return answering; }
+    // One-off faults on request: the next reply goes out twice in one write,
+    // or is held back and written in one go with the reply after it.
+    void duplicateNextReply() { duplicateNext = true; }
+    void joinNextReply() { joinNext = true; }
     void disconnectNow();
     void reconnect();
     QList<QByteArray> requests() const { return received; }
@@ -59,7 +66,8 @@ public:
 signals:
     void requestReceived(QByteArray frame);
     void replySent(QByteArray frame);
-    // One write to the terminal: the whole reply, or one piece of a split one.
+    // One write to the terminal: the whole reply (with its copy or the reply
+    // joined to it), or one piece of a split one.
     void pieceWritten(QByteArray bytes);
     void restarted();
     void stateSaveFailed(QString message);
@@ -79,6 +87,7 @@ private:
     void onWritable();
     void handleFrame(const QByteArray& frame);
     void scheduleReply(QByteArray frame);
+    bool holdBackOrJoin(QByteArray& frame);
     void pump();
     void afterQueueDrained();
     void finishRestart();
@@ -97,6 +106,9 @@ private:
     QString discoveryId;
     bool answering = true;
     bool restartAfterFlush = false;
+    bool duplicateNext = false;
+    bool joinNext = false;
+    QByteArray heldBack;   // a reply waiting to be joined with the next one
     QList<QByteArray> received;
     QList<Chunk> queue;
     double lineFreeAt = 0;

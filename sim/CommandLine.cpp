@@ -20,6 +20,9 @@ QString CommandLine::helpText()
         "  --drop P              вероятность потерять ответ, 0..1\n"
         "  --corrupt P           вероятность испортить один байт ответа, 0..1\n"
         "  --split               отправлять каждый ответ 2-4 частями с паузами в несколько мс\n"
+        "  --duplicate P         вероятность отправить ответ дважды одной записью, 0..1\n"
+        "  --join P              вероятность придержать ответ и отправить его одной записью\n"
+        "                        вместе со следующим ответом, 0..1\n"
         "  --delay MS            задержка каждого ответа, мс\n"
         "  --baud N              ограничить скорость как у UART N бод (8N1, 10 бит на байт)\n"
         "  --seed N              начальное значение генератора (сбои и показания повторяемы)\n"
@@ -32,6 +35,8 @@ QString CommandLine::helpText()
         "  answer      снова отвечать\n"
         "  disconnect  плата пропадает: псевдотерминал закрыт, ссылка удалена\n"
         "  reconnect   плата появляется снова по тому же пути\n"
+        "  duplicate   следующий ответ отправить дважды одной записью\n"
+        "  join        следующий ответ придержать и отправить вместе с ответом после него\n"
         "\n"
         "Работает до SIGINT или SIGTERM, затем удаляет ссылку и запись обнаружения.\n");
 }
@@ -47,12 +52,14 @@ CommandLine::Outcome CommandLine::parse(const QStringList& arguments, BoardServe
     const QCommandLineOption drop(QStringLiteral("drop"), QString(), QStringLiteral("P"));
     const QCommandLineOption corrupt(QStringLiteral("corrupt"), QString(), QStringLiteral("P"));
     const QCommandLineOption split(QStringLiteral("split"));
+    const QCommandLineOption duplicate(QStringLiteral("duplicate"), QString(), QStringLiteral("P"));
+    const QCommandLineOption join(QStringLiteral("join"), QString(), QStringLiteral("P"));
     const QCommandLineOption delay(QStringLiteral("delay"), QString(), QStringLiteral("MS"));
     const QCommandLineOption baud(QStringLiteral("baud"), QString(), QStringLiteral("N"));
     const QCommandLineOption seed(QStringLiteral("seed"), QString(), QStringLiteral("N"));
     const QCommandLineOption state(QStringLiteral("state"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
-    p.addOptions({type, program, link, restart, drop, corrupt, split, delay, baud, seed, state, help});
+    p.addOptions({type, program, link, restart, drop, corrupt, split, duplicate, join, delay, baud, seed, state, help});
     if (!p.parse(arguments)) {
         *message = QStringLiteral("Ошибка в параметрах: ") + p.errorText();
         return Outcome::Error;
@@ -108,7 +115,8 @@ CommandLine::Outcome CommandLine::parse(const QStringList& arguments, BoardServe
     long long restartMs = o->restartMs, delayMs = o->delayMs, baudRate = o->baud, seedValue = o->seed;
     if (!integer(restart, 0, 600000, &restartMs) || !integer(delay, 0, 600000, &delayMs) ||
         !integer(baud, 0, 100000000, &baudRate) || !integer(seed, 0, 0xFFFFFFFFLL, &seedValue) ||
-        !probability(drop, &o->dropProbability) || !probability(corrupt, &o->corruptProbability))
+        !probability(drop, &o->dropProbability) || !probability(corrupt, &o->corruptProbability) ||
+        !probability(duplicate, &o->duplicateProbability) || !probability(join, &o->joinProbability))
         return Outcome::Error;
     o->restartMs = static_cast<int>(restartMs);
     o->delayMs = static_cast<int>(delayMs);

@@ -60,8 +60,14 @@ void runCommand(BoardServer& server, const QByteArray& line)
     } else if (command == "reconnect") {
         server.reconnect();
         say(QStringLiteral("плата подключена: ") + server.linkPath());
+    } else if (command == "duplicate") {
+        server.duplicateNextReply();
+        say(QStringLiteral("следующий ответ будет отправлен дважды"));
+    } else if (command == "join") {
+        server.joinNextReply();
+        say(QStringLiteral("следующий ответ будет отправлен вместе с ответом после него"));
     } else {
-        say(QStringLiteral("неизвестная команда: %1 (silent, answer, disconnect, reconnect)")
+        say(QStringLiteral("неизвестная команда: %1 (silent, answer, disconnect, reconnect, duplicate, join)")
                 .arg(QString::fromLocal8Bit(command)));
     }
 }

@@ -42,6 +42,8 @@ private slots:
     void userCalibrationTabFollowsType();
     void tabSwitchRequests();
     void gateRefusalSendsNothing();
+    void restartReplyTwiceOrJoined_data();
+    void restartReplyTwiceOrJoined();
 };
 
 void TestDeviceStatus::modeRows_data()
@@ -232,6 +234,49 @@ void TestDeviceStatus::gateRefusalSendsNothing()
     QCOMPARE(b.dialogs.shown[0].text, QStringLiteral("Команда запуска загрузчика невозможна. Уже загружено"));
     QCOMPARE(b.dialogs.shown[1].text, QStringLiteral("Команда запуска основной программы невозможна. Уже загружено"));
     QVERIFY(b.isOpen());
+}
+
+void TestDeviceStatus::restartReplyTwiceOrJoined_data()
+{
+    QTest::addColumn<int>("program");
+    QTest::addColumn<bool>("joined");   // false: the restart reply twice in one write
+    QTest::addColumn<QString>("mode");  // shown once the board is back
+    QTest::newRow("bootloader start, reply twice") << int(vboard::Program::Main) << false
+                                                   << "<font color = 'blue'>Загрузчик Ворлен</font>";
+    QTest::newRow("main program start, joined with the status reply")
+        << int(vboard::Program::Bootloader) << true << "<font color = 'green'>Основная программа Ворлен</font>";
+}
+
+void TestDeviceStatus::restartReplyTwiceOrJoined()
+{
+    QFETCH(int, program);
+    QFETCH(bool, joined);
+    QFETCH(QString, mode);
+    Bench b(vboard::BoardType::Physics, vboard::Program(program));
+    QVERIFY(b.start());
+    QVERIFY(b.openAndWaitStatus());
+    const bool toBootloader = program == int(vboard::Program::Main);
+    const uint8_t restart = toBootloader ? 0x84 : 0x85;
+    // The user asks for the status and at once for the restart. The board
+    // writes its restart reply twice, or holds the status reply back and
+    // writes it together with the restart reply.
+    QObject::connect(b.server.get(), &vboard::BoardServer::requestReceived, [&](const QByteArray& f) {
+        if (uint8_t(f.at(3)) == 0x00 && b.requests(restart).isEmpty()) {
+            if (joined)
+                b.server->joinNextReply();
+            b.click(toBootloader ? "bootloader_Start_Button" : "bl_load_mainProg_request_Button");
+        } else if (uint8_t(f.at(3)) == restart && !joined) {
+            b.server->duplicateNextReply();
+        }
+    });
+    b.click("getInfo_Button");
+    // The window closes the port, reopens it once the board is back and shows its new program.
+    QTRY_COMPARE_WITH_TIMEOUT(b.text("info_WorkMode_label"), mode, 8000);
+    QCOMPARE(b.requests(restart).size(), 1);
+    QCOMPARE(b.countLog(QStringLiteral("COM порт закрыт")), 1);
+    QCOMPARE(b.countLog(QStringLiteral("COM порт открыт")), 2);
+    QCOMPARE(b.countLog(QStringLiteral("COM порт потерян: устройство отключено")), 0);
+    QCOMPARE(b.countLog(QStringLiteral("Принят повторный ответ на уже выполненную команду - пропущен")), joined ? 0 : 1);
 }
 
 QTEST_MAIN(TestDeviceStatus)

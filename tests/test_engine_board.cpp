@@ -1,5 +1,6 @@
 // The engine against the simulated board over a real pseudo-terminal, with
-// the board cutting every reply into pieces as USB serial drivers do.
+// the board cutting replies into pieces as USB serial drivers do, answering
+// twice in one write, or joining a late reply with the next one.
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -15,11 +16,25 @@ class EngineBoardTest : public QObject
     Q_OBJECT
 
 private slots:
-    void splitRepliesOverThePort();
+    void repliesOverThePort_data();
+    void repliesOverThePort();
 };
 
-void EngineBoardTest::splitRepliesOverThePort()
+void EngineBoardTest::repliesOverThePort_data()
 {
+    QTest::addColumn<bool>("split");
+    QTest::addColumn<double>("duplicate");
+    QTest::addColumn<double>("join");
+    QTest::newRow("split") << true << 0.0 << 0.0;
+    QTest::newRow("every reply twice, split") << true << 1.0 << 0.0;
+    QTest::newRow("some replies joined with the next") << false << 0.0 << 0.2;
+}
+
+void EngineBoardTest::repliesOverThePort()
+{
+    QFETCH(bool, split);
+    QFETCH(double, duplicate);
+    QFETCH(double, join);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     BoardServer::Options o;
@@ -27,7 +42,9 @@ void EngineBoardTest::splitRepliesOverThePort()
     o.program = Program::Bootloader;
     o.linkPath = dir.filePath("board");
     o.registerForDiscovery = false;
-    o.split = true;
+    o.split = split;
+    o.duplicateProbability = duplicate;
+    o.joinProbability = join;
     o.seed = 7;
     BoardServer server(o);
     QVERIFY(server.start());
@@ -44,32 +61,31 @@ void EngineBoardTest::splitRepliesOverThePort()
     QCOMPARE(e.proto.devInfo.progMode, uint8_t(0));
     QCOMPARE(e.proto.devInfo.devType, uint8_t(2));
 
-    // Page read-backs are the longest replies: each must arrive whole.
-    QByteArray seen;
-    QObject::connect(&e.proto, &proto_Vorlen_v2::cmd_fwPage_readed, [&](uint8_t* data, uint32_t size) {
-        seen = QByteArray(reinterpret_cast<const char*>(data), int(size));
-    });
-    for (int page = 0; page < 8; ++page) {
-        const QByteArray content = filled(1024, page * 13 + 1);
-        server.board().setFlashPage(page, content);
-        seen.clear();
-        e.send(0x81, bytes({page}));
-        QTRY_COMPARE_WITH_TIMEOUT(seen.size(), 1024, 10000);
-        QCOMPARE(seen, content);
-        QCOMPARE(QByteArray(reinterpret_cast<const char*>(e.proto.pageBuf), 1024), content);
-    }
+    // A programming run reads every page back (the longest replies) and
+    // compares it. A copy of a reply, or a reply that waited for the repeat
+    // of its request, must neither stop the run nor step it twice.
+    const QByteArray image = filled(4096, 5);
+    e.proto.startProgramming(reinterpret_cast<const uint8_t*>(image.constData()), uint32_t(image.size()));
+    QTRY_VERIFY_WITH_TIMEOUT(!e.proto.isProgramming(), 30000);
+    QCOMPARE(e.logs.filter(QStringLiteral("ПРОГРАММИРОВАНИЕ::: ")).last(),
+             QStringLiteral("ПРОГРАММИРОВАНИЕ::: Запись программы и верификация пройдены успешно!"));
+    for (int page = 0; page < 4; ++page)
+        QCOMPARE(server.board().flashPage(page), image.mid(page * 1024, 1024));
 
     QSignalSpy hw(&e.proto, &proto_Vorlen_v2::cmd_hwConfig_readed);
     e.send(0x31);
     QTRY_COMPARE_WITH_TIMEOUT(hw.count(), 1, 10000);
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(e.proto.hwConfig), 288), server.board().hwConfig());
 
-    // Every reply was taken whole at its first transmission: no rejection, no repeat.
-    for (const QString& line : e.logs) {
+    // Every reply was taken whole, and only a reply held back by the board
+    // cost a repeat; each copy, or each answer to a repeat, was set aside.
+    const int repeats = e.logs.count(QStringLiteral("Отправка команды, попытка 2"));
+    const QString copy = QStringLiteral("Принят повторный ответ на уже выполненную команду - пропущен");
+    QTRY_COMPARE_WITH_TIMEOUT(e.logs.count(copy), duplicate > 0 ? 13 + repeats : repeats, 5000);
+    QCOMPARE(server.requests().size(), 13 + repeats);
+    QCOMPARE(repeats > 0, join > 0);
+    for (const QString& line : e.logs)
         QVERIFY2(!line.startsWith(QStringLiteral("ОШИБКА")), qPrintable(line));
-        QVERIFY2(line != QStringLiteral("Отправка команды, попытка 2"), qPrintable(line));
-    }
-    QCOMPARE(server.requests().size(), 10);
 }
 
 QTEST_GUILESS_MAIN(EngineBoardTest)

@@ -506,7 +506,7 @@ void EngineDecodingTest::acknowledgementsAndRestarts()
     }
 }
 
-// Every reply code at every short length, and a 5-byte frame that passes the
+// Every reply code at every short length, and a 5-byte block that passes the
 // checks: nothing is read outside the frame (run under the sanitizer build).
 void EngineDecodingTest::shortFramesEveryCode()
 {
@@ -528,15 +528,16 @@ void EngineDecodingTest::shortFramesEveryCode()
         }
     }
 
-    // A 5-byte frame passes the checks: AA 05 00 and its CRC, whose low byte
-    // (0x52) doubles as the command code. It has no payload to read.
+    // A 5-byte block passes the checks: AA 05 00 and its CRC, whose low byte
+    // (0x52) would double as the command code. A frame has at least 6 bytes,
+    // so it is rejected and nothing of it is decoded.
     EngineProbe e;
     QByteArray five = bytes({0xAA, 0x05, 0x00}) + QByteArray(2, '\0');
     Crc16().append(reinterpret_cast<uint8_t*>(five.data()), 5);
     QCOMPARE(five, bytes({0xAA, 0x05, 0x00, 0x52, 0xB0}));
     std::vector<uint8_t> exact(five.begin(), five.end());
     e.proto.parseReceived(exact.data(), 5);
-    QCOMPARE(e.logs, QStringList({"Принят неожидаемый ответ на другую команду - ", kStop}));
+    QCOMPARE(e.logs, QStringList({"ОШИБКА - Длина посылки в протоколе не соответствует принятой"}));
 }
 
 QTEST_GUILESS_MAIN(EngineDecodingTest)

@@ -29,9 +29,9 @@ private slots:
     void replyInPieces();
     void pageReadInUsbPackets();
     void halfFrameThenSilence();
-    void frameWithTrailingGarbage();
-    void heldPartOverrunByNextBlock();
-    void twoFramesInOneBlock();
+    void replyStreams_data();
+    void replyStreams();
+    void repeatedReplyIgnoredUntilNextRequest();
     void slowTrickleIsNotCut();
 };
 
@@ -112,55 +112,116 @@ void EngineSplitTest::halfFrameThenSilence()
     QCOMPARE(info.count(), 0);
 }
 
-void EngineSplitTest::frameWithTrailingGarbage()
+static const QString kRepeated = QStringLiteral("Принят повторный ответ на уже выполненную команду - пропущен");
+static const QStringList kStatusLines = {"Принят ожидаемый ответ на команду - запрос статуса", kStop};
+static const QStringList kStatLines = {"Принят неожидаемый ответ на другую команду - чтения статистики платы", kStop};
+static const QStringList kRefusalLines = {
+    "ОТВЕТ МК - недопустимая команда, ошибка контрольной суммы, или формата запроса", kStop};
+
+static QByteArray withByte(QByteArray frame, int at, int value)
 {
-    EngineProbe e;
-    QSignalSpy info(&e.proto, &proto_Vorlen_v2::cmd_getInfo_received);
-    e.send(0x00);
-    e.clear();
-    e.receive(wireFrame(0x00, filled(9)) + bytes({0x00, 0x13, 0x37}));
-    QCOMPARE(e.logs, QStringList({kBadCrc}));
-    QCOMPARE(info.count(), 0);
-    QVERIFY(e.proto.isWaiting());
-
-    // A start byte whose length field turns out impossible: both parts are
-    // judged on their own.
-    e.clear();
-    e.receive(bytes({0xAA}));
-    e.receive(bytes({0xFF, 0xFF, 0x00, 0x01}));
-    QCOMPARE(e.logs, QStringList({kBadCrc, kBadCrc}));
-
-    // A block that does not start with the start byte is never held.
-    e.clear();
-    e.receive(bytes({0x55, 0x20, 0x00, 0x00}));
-    QCOMPARE(e.logs, QStringList({kBadCrc}));
+    frame[at] = char(value);
+    return frame;
 }
 
-void EngineSplitTest::heldPartOverrunByNextBlock()
+// Reads as the driver delivers them while a status request waits: whole
+// replies, pieces, several replies in one read, and bytes that are no frame.
+void EngineSplitTest::replyStreams_data()
 {
+    QTest::addColumn<QList<QByteArray>>("reads");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<int>("statuses");   // status replies decoded
+    QTest::addColumn<int>("stats");      // statistics replies decoded
+
+    const QByteArray s = wireFrame(0x00, bytes({0, 1, 1, 0, 64, 0, 1, 0, 0x12}));
+    const QByteArray x = wireFrame(0xFE, filled(60, 9));   // holds 0xAA in its payload
+    const QByteArray r = wireFrame(0xFF);
+    const QByteArray junk = bytes({0x01, 0x55, 0x37});
+    const QByteArray stray = bytes({0xAA});
+    const QStringList bad = {kBadCrc};
+    QTest::newRow("two replies in one read") << QList<QByteArray>{s + x} << kStatusLines + kStatLines << 1 << 1;
+    QTest::newRow("same reply twice in one read") << QList<QByteArray>{s + s} << kStatusLines + QStringList{kRepeated} << 1 << 0;
+    QTest::newRow("junk before a reply") << QList<QByteArray>{junk + s} << bad + kStatusLines << 1 << 0;
+    QTest::newRow("junk after a reply") << QList<QByteArray>{s + junk} << kStatusLines + bad << 1 << 0;
+    QTest::newRow("junk between replies") << QList<QByteArray>{s + junk + x} << kStatusLines + bad + kStatLines << 1 << 1;
+    QTest::newRow("read without a start byte") << QList<QByteArray>{junk} << bad << 0 << 0;
+    QTest::newRow("stray start byte, impossible length") << QList<QByteArray>{stray + s + x} << bad + kStatusLines + kStatLines << 1 << 1;
+    QTest::newRow("stray start byte, plausible length") << QList<QByteArray>{stray + r} << bad + kRefusalLines << 0 << 0;
+    QTest::newRow("stray start byte alone, then replies") << QList<QByteArray>{stray, s, x} << bad + kStatusLines + kStatLines << 1 << 1;
+    QTest::newRow("impossible length across reads") << QList<QByteArray>{stray, bytes({0xFF, 0xFF, 0x00, 0x01})} << bad << 0 << 0;
+    QTest::newRow("length byte one too long") << QList<QByteArray>{withByte(s, 1, 16) + x} << bad + kStatLines << 0 << 1;
+    QTest::newRow("length byte far too long") << QList<QByteArray>{withByte(s, 1, 0x8F) + x} << bad + kStatLines << 0 << 1;
+    QTest::newRow("damaged reply between good ones") << QList<QByteArray>{s + withByte(x, 30, 0) + r} << kStatusLines + bad + kRefusalLines << 1 << 0;
+    QTest::newRow("lost tail, next reply whole") << QList<QByteArray>{x.left(5), s} << bad + kStatusLines << 1 << 0;
+    QTest::newRow("split and joined") << QList<QByteArray>{s + x.left(10), x.mid(10)} << kStatusLines + kStatLines << 1 << 1;
+    QTest::newRow("joined across three reads") << QList<QByteArray>{s.left(2), s.mid(2) + x.left(1), x.mid(1) + r}
+                                               << kStatusLines + kStatLines + kRefusalLines << 1 << 1;
+}
+
+void EngineSplitTest::replyStreams()
+{
+    QFETCH(QList<QByteArray>, reads);
+    QFETCH(QStringList, lines);
+    QFETCH(int, statuses);
+    QFETCH(int, stats);
     EngineProbe e;
     QSignalSpy info(&e.proto, &proto_Vorlen_v2::cmd_getInfo_received);
+    QSignalSpy stat(&e.proto, &proto_Vorlen_v2::cmd_stat_received);
     e.send(0x00);
     e.clear();
-    const QByteArray status = wireFrame(0x00, bytes({0, 1, 1, 0, 64, 0, 1, 0, 0x12}));
-    // A lost tail: the next block is a whole frame, longer than what is missing.
-    e.receive(wireFrame(0x00, filled(9)).left(5));
-    e.receive(status);
-    QCOMPARE(e.logs, QStringList({kBadCrc, "Принят ожидаемый ответ на команду - запрос статуса", kStop}));
+    for (const QByteArray& read : reads)
+        e.receive(read);
+    // A part that may still be completed is held for its time first.
+    QTRY_COMPARE_WITH_TIMEOUT(e.logs, lines, 3000);
+    QTest::qWait(150);
+    QCOMPARE(e.logs, lines);
+    QCOMPARE(info.count(), statuses);
+    QCOMPARE(stat.count(), stats);
+    if (stats)
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(e.proto.stat), 60), filled(60, 9));
+}
+
+void EngineSplitTest::repeatedReplyIgnoredUntilNextRequest()
+{
+    EngineProbe e;
+    const QByteArray s = wireFrame(0x00, bytes({1, 1, 1, 0, 64, 0, 1, 0, 0x12}));
+    int followUps = 0;
+    QObject::connect(&e.proto, &proto_Vorlen_v2::cmd_getInfo_received, [&] {
+        if (followUps > 0) {
+            --followUps;
+            e.send(0x00);
+        }
+    });
+    QSignalSpy info(&e.proto, &proto_Vorlen_v2::cmd_getInfo_received);
+    e.send(0x00);
+    e.receive(s);
+    e.clear();
+    // The board answered a repeated transmission too: its copy is no news.
+    e.receive(s);
+    QCOMPARE(e.logs, QStringList{kRepeated});
     QCOMPARE(info.count(), 1);
-    QCOMPARE(e.proto.devInfo.freePages, uint8_t(64));
-}
-
-void EngineSplitTest::twoFramesInOneBlock()
-{
-    EngineProbe e;
-    QSignalSpy info(&e.proto, &proto_Vorlen_v2::cmd_getInfo_received);
+    // A new request may well get the very same reply.
     e.send(0x00);
     e.clear();
-    const QByteArray status = wireFrame(0x00, filled(9));
-    e.receive(status + status);
-    QCOMPARE(e.logs, QStringList({kBadCrc}));
-    QCOMPARE(info.count(), 0);
+    e.receive(s);
+    QCOMPARE(e.logs, kStatusLines);
+    QCOMPARE(info.count(), 2);
+    // So may a follow-up of the same code sent while the reply was handled.
+    followUps = 1;
+    e.send(0x00);
+    e.receive(s);
+    QVERIFY(e.proto.isWaiting());
+    e.clear();
+    e.receive(s);
+    QCOMPARE(e.logs, kStatusLines);
+    QCOMPARE(info.count(), 4);
+    // A refusal answers any request: one to another request is news.
+    e.send(0x31);
+    e.receive(wireFrame(0xFF));
+    e.send(0x83);
+    e.clear();
+    e.receive(wireFrame(0xFF));
+    QCOMPARE(e.logs, kRefusalLines);
 }
 
 void EngineSplitTest::slowTrickleIsNotCut()
@@ -185,11 +246,17 @@ void EngineSplitTest::slowTrickleIsNotCut()
     QCOMPARE(out, QList<QByteArray>({frame}));
     QVERIFY(!assembler.isHolding());
 
-    // flush() hands a held part on as it stands, once.
+    // flush() gives a held part up at once: it is rejected, once.
+    QList<QByteArray> rejected;
+    assembler.setRejectSink([&](const uint8_t* buf, uint32_t size) {
+        rejected << QByteArray(reinterpret_cast<const char*>(buf), int(size));
+    });
     assembler.feed(reinterpret_cast<const uint8_t*>(frame.constData()), 10);
     assembler.flush();
     assembler.flush();
-    QCOMPARE(out, QList<QByteArray>({frame, frame.left(10)}));
+    QCOMPARE(out, QList<QByteArray>({frame}));
+    QCOMPARE(rejected, QList<QByteArray>({frame.left(10)}));
+    QVERIFY(!assembler.isHolding());
 }
 
 QTEST_GUILESS_MAIN(EngineSplitTest)

@@ -1,5 +1,6 @@
 // Requests on the wire, the transaction timeline with the real reply timer,
 // reply matching and refusals, frame checks, and the mode gate.
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -209,10 +210,23 @@ void EngineTransactionsTest::overlongRequestRefused()
 
 void EngineTransactionsTest::timelineWithRealTimer()
 {
+    // Times are taken where the signals arrive, not where the test wakes up.
+    QElapsedTimer clock;
+    QList<qint64> sentAt;
+    qint64 loggedAt = -1;
     EngineProbe e;
+    QObject::connect(&e.proto, &proto_Vorlen_v2::_transmit_data, [&] { sentAt << clock.elapsed(); });
+    QObject::connect(&e.proto, &proto_Vorlen_v2::log, [&] { loggedAt = clock.elapsed(); });
+    clock.start();
     e.send(0x83);
     QCOMPARE(e.sent.size(), 1);
     QTRY_COMPARE_WITH_TIMEOUT(e.logs.size(), 5, 8000);
+    // A time-out of 1000 ms is 1000 ms: a board answering in time gets no repeat.
+    sentAt << loggedAt;   // the give-up
+    for (int i = 1; i < sentAt.size(); ++i) {
+        const qint64 gap = sentAt[i] - sentAt[i - 1];
+        QVERIFY2(gap >= 980 && gap <= 1100, qPrintable(QString::number(gap)));
+    }
     QCOMPARE(e.logs, QStringList({"СТАРТ - Запрос на чтение конфигурации прошивки (get_FW_Config)", attempt(1),
                                   attempt(2), attempt(3), kGiveUp}));
     QCOMPARE(e.sent.size(), 3);
@@ -233,6 +247,13 @@ void EngineTransactionsTest::timelineWithRealTimer()
                                   "чтение",
                                   kStop}));
     QVERIFY(e.sent.isEmpty());
+
+    // A piece of a reply is held for 100 ms from its arrival before it is given up.
+    e.clear();
+    const qint64 pieceAt = clock.elapsed();
+    e.receive(wireFrame(0x83, record).left(10));
+    QTRY_COMPARE_WITH_TIMEOUT(e.logs, QStringList{"ОШИБКА - Неверная контрольная сумма принятых данных"}, 2000);
+    QVERIFY2(loggedAt - pieceAt >= 95 && loggedAt - pieceAt <= 300, qPrintable(QString::number(loggedAt - pieceAt)));
 }
 
 void EngineTransactionsTest::newCommandReplacesPending()

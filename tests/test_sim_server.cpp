@@ -106,6 +106,7 @@ private slots:
     void discoveryListsTheBoardAndFollowsRestarts();
     void droppedAndDamagedReplies();
     void splitDelayedAndThrottledReplies();
+    void duplicatedAndJoinedReplies();
     void faultsRepeatWithTheSeed();
     void silenceAndDisconnection();
     void stateFileRoundTrip();
@@ -404,6 +405,38 @@ void TestSimServer::splitDelayedAndThrottledReplies()
     QVERIFY2(t.elapsed() >= 540, qPrintable(QString::number(t.elapsed())));
 }
 
+void TestSimServer::duplicatedAndJoinedReplies()
+{
+    BoardServer server(options(link("dj")));
+    QVERIFY(server.start());
+    QSignalSpy writes(&server, &BoardServer::pieceWritten);
+    Client c(server.linkPath());
+    QVERIFY(c.open());
+    server.duplicateNextReply();
+    c.send(wireFrame(0x00));
+    QTRY_COMPARE_WITH_TIMEOUT(writes.count(), 1, 5000);
+    QCOMPARE(writes.takeFirst().at(0).toByteArray(), kGetInfoReplyPhysicsMain + kGetInfoReplyPhysicsMain);
+    QTRY_COMPARE_WITH_TIMEOUT(c.received.size(), 30, 5000);
+    c.received.clear();
+
+    // A held-back reply goes out in one write with the next one.
+    server.joinNextReply();
+    c.send(wireFrame(0x00));
+    QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 2, 5000);
+    QCOMPARE(writes.count(), 0);
+    c.send(wireFrame(0xFE));
+    QTRY_COMPARE_WITH_TIMEOUT(writes.count(), 1, 5000);
+    const QByteArray joined = writes.takeFirst().at(0).toByteArray();
+    QCOMPARE(joined.left(15), kGetInfoReplyPhysicsMain);
+    QCOMPARE(joined.size(), 15 + 66);
+    QVERIFY(crcOk(joined.mid(15)));
+    QTRY_COMPARE_WITH_TIMEOUT(c.received, joined, 5000);
+    c.received.clear();
+    // Each fault was for one reply only.
+    QCOMPARE(c.transact(wireFrame(0x00)), kGetInfoReplyPhysicsMain);
+    QCOMPARE(writes.count(), 1);
+}
+
 void TestSimServer::faultsRepeatWithTheSeed()
 {
     // Which replies are lost depends only on the seed. Judged on the board's
@@ -605,7 +638,8 @@ void TestSimServer::vboardRefusesBadInput()
     help.start(QStringLiteral(VBOARD_PATH), {"--help"});
     QVERIFY(help.waitForFinished(10000));
     const QString text = QString::fromLocal8Bit(help.readAllStandardOutput());
-    for (const char* word : {"silent", "answer", "disconnect", "reconnect", "--state", "--baud", "--seed"})
+    for (const char* word : {"silent", "answer", "disconnect", "reconnect", "duplicate", "join", "--duplicate", "--join",
+                             "--state", "--baud", "--seed"})
         QVERIFY2(text.contains(QLatin1String(word)), word);
 
     QProcess badType;

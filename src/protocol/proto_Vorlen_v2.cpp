@@ -2,6 +2,8 @@
 
 #include <QDebug>
 
+#include <algorithm>
+
 #include "LittleEndian.h"
 
 namespace {
@@ -50,12 +52,16 @@ QString refusalText(uint32_t pending)
 proto_Vorlen_v2::proto_Vorlen_v2()
 {
     replyTimer.setSingleShot(true);
+    // The default coarse timer may fire up to 5 % late or early: a board
+    // answering within its time could get a needless repeat.
+    replyTimer.setTimerType(Qt::PreciseTimer);
     replyTimer.setInterval(kReplyTimeoutMs);
     connect(&replyTimer, &QTimer::timeout, this, &proto_Vorlen_v2::repeatCommand);
 
     assembler.setHoldTimeMs(kSplitHoldMs);
     assembler.setSink([this](const uint8_t* buf, uint32_t size) { processFrame(buf, size); });
     watchBoard();
+    assembler.setRejectSink([this](const uint8_t* buf, uint32_t size) { reportRejected(buf, size); });
 }
 
 proto_Vorlen_v2::~proto_Vorlen_v2() = default;
@@ -73,6 +79,10 @@ void proto_Vorlen_v2::sendCommand(uint32_t code, const uint8_t* payload, uint32_
     if (!buildRequest(code, payload, n))
         return;
     ++sendCount;
+    // From now on the same bytes may be this request's own reply (a refusal
+    // answers any request).
+    if (!lastReply.empty() && (code == lastReply[3] || lastReply[3] == rec::frame::kRefusal))
+        lastReplyMayRepeat = false;
     attemptsLeft = kTransmissions;
     pendingCmd = code;
     replyTimer.setInterval(kReplyTimeoutMs);
@@ -131,6 +141,15 @@ void proto_Vorlen_v2::parseReceived(uint8_t* buf, uint32_t size)
     assembler.feed(buf, size);
 }
 
+void proto_Vorlen_v2::reportRejected(const uint8_t* buf, uint32_t size)
+{
+    // Bytes that hold no frame are never decoded; the log names the first
+    // check they fail. Cut out of a longer stream they may by chance pass
+    // all three, and then it is their length that is wrong.
+    if (frameChecksPass(buf, size))
+        emit log(QStringLiteral("ОШИБКА - Длина посылки в протоколе не соответствует принятой"));
+}
+
 bool proto_Vorlen_v2::frameChecksPass(const uint8_t* buf, uint32_t size)
 {
     // The checksum routine takes 16-bit lengths; a longer block cannot be a
@@ -155,8 +174,18 @@ void proto_Vorlen_v2::processFrame(const uint8_t* buf, uint32_t size)
 {
     if (!frameChecksPass(buf, size))
         return;
-
     const uint8_t code = buf[3];
+    if (repeatsLastReply(buf, size)) {
+        // Decoding it again could step a sequence that has moved on (the
+        // programming run would take it for a wrong reply and stop).
+        emit log(QStringLiteral("Принят повторный ответ на уже выполненную команду - пропущен"));
+        return;
+    }
+    // Kept before decoding: a follow-up of the same code sent from a reply
+    // signal (next archive block, next user-data chunk) may get these bytes.
+    lastReply.assign(buf, buf + size);
+    lastReplyMayRepeat = true;
+
     const uint32_t sendsBefore = sendCount;
     QString summary;
     if (code == pendingCmd) {
@@ -177,4 +206,9 @@ void proto_Vorlen_v2::processFrame(const uint8_t* buf, uint32_t size)
         emit log(stopLine());
     }
     programmingReply(code);
+}
+
+bool proto_Vorlen_v2::repeatsLastReply(const uint8_t* buf, uint32_t size) const
+{
+    return lastReplyMayRepeat && size == lastReply.size() && std::equal(lastReply.begin(), lastReply.end(), buf);
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "Crc16.h"
 #include "FrameAssembler.h"
@@ -145,7 +146,9 @@ private:
     bool buildRequest(uint32_t code, const uint8_t* payload, uint32_t n);
     QString startLine(uint8_t code, const uint8_t* body, uint32_t p) const;
     void processFrame(const uint8_t* buf, uint32_t size);
+    void reportRejected(const uint8_t* buf, uint32_t size);
     bool frameChecksPass(const uint8_t* buf, uint32_t size);
+    bool repeatsLastReply(const uint8_t* buf, uint32_t size) const;
     // Decoding of one valid frame; returns the description for the summary line
     QString decodeReply(const uint8_t* buf, uint32_t size);
     bool replyLongEnough(uint8_t code, uint32_t size, uint32_t minimum);
@@ -174,6 +177,11 @@ private:
     uint32_t txLength = 0;
     QTimer replyTimer;
     bool programming = false;
+    // The last reply handled. Until a request of its code is sent again, an
+    // identical frame can only be a copy of it (the board answered both
+    // transmissions of a repeated request) and answers nothing.
+    std::vector<uint8_t> lastReply;
+    bool lastReplyMayRepeat = false;
 
     // Sequencer state
     uint32_t progState = 0;
