@@ -124,7 +124,14 @@ void TestPortPanel::closeByUserAndFailedOpen()
     verifyClosedPanel(b);
     QVERIFY(b.openAndWaitStatus());
     QCOMPARE(b.countLog(kOpened), 2);
+    // A request still waiting for its reply is not repeated after the close.
+    b.server->setAnswering(false);
+    b.click("getInfo_Button");
+    QVERIFY(b.window->engine().isWaiting());
     b.click("serialPortAction_Button");
+    QVERIFY(!b.window->engine().isWaiting());
+    QCOMPARE(b.window->engine().attemptsRemaining(), 0u);
+    b.server->setAnswering(true);
 
     // An empty list and a missing device both fail with the same line.
     b.server->clearRequests();

@@ -81,6 +81,11 @@ void proto_Vorlen_v2::portClosed()
         // Repeated into whatever port opens next, the run's page write would
         // land on a board nobody checked.
         stopCommand();
+    } else if (replyTimer.isActive()) {
+        // Any other request's repeats end too: a write repeated into the next
+        // port opened would reach a board nobody chose for it.
+        replyTimer.stop();
+        attemptsLeft = 0;
     }
     forgetBoard();
     familyKnown = false;
