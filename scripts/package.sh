@@ -17,8 +17,12 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ] && git rev-parse --git-dir >/dev/null 2>&1; t
   SOURCE_DATE_EPOCH="$(git log -1 --format=%ct)"
   export SOURCE_DATE_EPOCH
 fi
+# Debian's hardening flags, -z now included; no -g, the binaries are stripped.
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS | sed -E 's/(^| )-g( |$)/ /')"
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DRCONF_QT="$qt" \
-  -DRCONF_BUILD_TESTS=OFF -DRCONF_BUILD_BENCH=OFF >/dev/null
+  -DRCONF_BUILD_TESTS=OFF -DRCONF_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS="$cxxflags" \
+  -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
 cmake --build "$dir" -j"$(nproc)"
 rm -f "$dir"/rconf_*.deb
 (cd "$dir" && cpack -G DEB >/dev/null)
