@@ -224,7 +224,7 @@ void BoardServer::scheduleReply(QByteArray frame)
         return;
     QList<QByteArray> pieces;
     if (opts.split && frame.size() >= 2) {
-        const int count = std::min(randomBetween(2, 4), frame.size());
+        const int count = std::min(randomBetween(2, 4), static_cast<int>(frame.size()));
         QList<int> cuts;
         while (cuts.size() < count - 1) {
             const int cut = randomBetween(1, frame.size() - 1);

@@ -405,7 +405,7 @@ QByteArray VirtualBoard::onArchiveData(const QByteArray& p)
         return refusal();
     const int address = static_cast<uint8_t>(p.at(0));
     const int wanted = static_cast<uint8_t>(p.at(1));
-    const int count = std::min(wanted, archiveRecords.size() - address);
+    const int count = std::min(wanted, static_cast<int>(archiveRecords.size()) - address);
     if (wanted == 0 || wanted > static_cast<int>(rec::archive::kMaxChunk) || count <= 0)
         return refusal();
     QByteArray out;

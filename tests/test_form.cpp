@@ -883,7 +883,14 @@ void TestForm::slotsConnectedByName()
         if (m.startsWith(prefix))
             unmatched << m.mid(prefix.size());
     unmatched.sort();
-    QCOMPARE(unmatched, QStringList({"on_data_WriteControl_button_clicked()", "on_serialPortOpen_Button_clicked()"}));
+    QStringList expected({"on_data_WriteControl_button_clicked()", "on_serialPortOpen_Button_clicked()"});
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    // Qt 6 has no activated(QString): the window connects these to textActivated itself.
+    expected << "on_data_AccelScale_comboBox_activated(QString)" << "on_data_BLE_State_comboBox_activated(QString)"
+             << "on_data_conductPullup_combobox_activated(QString)" << "on_data_requestSpeed_ComboBox_activated(QString)";
+    expected.sort();
+#endif
+    QCOMPARE(unmatched, expected);
 
     // Every other form slot names an existing widget.
     const QMetaObject* mo = window->metaObject();

@@ -77,23 +77,32 @@ void TestWindowShell::referenceDocuments()
     QVERIFY(notes.open(QIODevice::WriteOnly));
     notes.close();
 
+    // The installed copies: the notes (the working directory's wins) and the guide.
+    QTemporaryDir installed;
+    for (const char* name : {"RConf_releaseNotes.txt", "RConf_Vorlen_Programming_Guide.txt"}) {
+        QFile copy(installed.filePath(QLatin1String(name)));
+        QVERIFY(copy.open(QIODevice::WriteOnly));
+    }
+
     MainWindow w;
     ScriptedDialogs dialogs;
     w.setDialogs(&dialogs);
+    w.setReferenceDataDir(installed.path());
     widget<QTabWidget>(w, "cmds")->setEnabled(true); // as after opening a port
     // Present: opened with its program and the path in the working directory.
     QTest::mouseClick(widget<QPushButton>(w, "run_ReleaseNotesFile_button"), Qt::LeftButton);
     QCOMPARE(dialogs.shown.size(), 1);
     QCOMPARE(dialogs.shown.at(0).title, QStringLiteral("notepad"));
     QCOMPARE(dialogs.shown.at(0).text, QDir::currentPath() + QStringLiteral("/RConf_releaseNotes.txt"));
-    // Missing: nothing is started and the log names the missing file.
+    // Missing in both places: nothing is started and the log names the working-directory path.
     QTest::mouseClick(widget<QPushButton>(w, "run_vorlen_Proto_File_button"), Qt::LeftButton);
-    QTest::mouseClick(widget<QPushButton>(w, "run_vorlen_ProgrammingGuise_File_button"), Qt::LeftButton);
     QCOMPARE(dialogs.shown.size(), 1);
-    const QStringList lines = logLines(w);
-    QVERIFY(lines.at(lines.size() - 2).endsWith(
+    QVERIFY(logLines(w).last().endsWith(
         QStringLiteral("Справочный документ не найден: ") + QDir::currentPath() + QStringLiteral("/Протокол Vorlen_v2.xlsx")));
-    QVERIFY(lines.last().endsWith(QStringLiteral("/RConf_Vorlen_Programming_Guide.txt")));
+    // Only installed: opened from the data directory.
+    QTest::mouseClick(widget<QPushButton>(w, "run_vorlen_ProgrammingGuise_File_button"), Qt::LeftButton);
+    QCOMPARE(dialogs.shown.size(), 2);
+    QCOMPARE(dialogs.shown.at(1).text, installed.filePath(QStringLiteral("RConf_Vorlen_Programming_Guide.txt")));
     QDir::setCurrent(previous);
 }
 

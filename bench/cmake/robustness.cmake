@@ -1,6 +1,6 @@
 # Polling, log and start-up benchmarks (scripts/bench.sh runs them).
 add_library(bench_util STATIC BenchUtil.cpp)
-target_link_libraries(bench_util PUBLIC Qt5::Widgets)
+target_link_libraries(bench_util PUBLIC Qt::Widgets)
 
 if(TARGET vboard)
   add_executable(bench_polling bench_polling.cpp)

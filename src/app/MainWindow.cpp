@@ -12,6 +12,18 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     reconnectTimer.setSingleShot(true);
 
     ui->setupUi(this);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    // Qt 6 has no QComboBox::activated(QString), so these slots are not
+    // connected by name: a chosen item reaches them through textActivated.
+    connect(ui->data_BLE_State_comboBox, &QComboBox::textActivated, this,
+            &MainWindow::on_data_BLE_State_comboBox_activated);
+    connect(ui->data_AccelScale_comboBox, &QComboBox::textActivated, this,
+            &MainWindow::on_data_AccelScale_comboBox_activated);
+    connect(ui->data_conductPullup_combobox, &QComboBox::textActivated, this,
+            &MainWindow::on_data_conductPullup_combobox_activated);
+    connect(ui->data_requestSpeed_ComboBox, &QComboBox::textActivated, this,
+            &MainWindow::on_data_requestSpeed_ComboBox_activated);
+#endif
     logPane = std::make_unique<PaneWriter>(ui->log_Edit);
     exchangePane = std::make_unique<PaneWriter>(ui->exchange_PlainText);
     proto.setGatePrompt([this](const QString& informative) { dialogs->gateRefused(informative); });

@@ -37,6 +37,8 @@ public:
     Oru_SerialPort& serialLink() { return link; }
     void setDialogs(Dialogs* d) { dialogs = d ? d : &defaultDialogs; }
     void setClock(std::function<QDateTime()> c) { clock = std::move(c); }
+    // Where the reference documents are looked for after the working directory.
+    void setReferenceDataDir(const QString& dir) { referenceDataDir = dir; }
     // Writes every pending pane line now (the panes append in batches).
     void flushPanes();
 
@@ -170,6 +172,8 @@ private:
     Dialogs defaultDialogs;
     Dialogs* dialogs = &defaultDialogs;
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
+    static QString installedReferenceDir();
+    QString referenceDataDir = installedReferenceDir();
     std::unique_ptr<PaneWriter> logPane;
     std::unique_ptr<PaneWriter> exchangePane;
 

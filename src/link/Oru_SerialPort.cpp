@@ -43,9 +43,11 @@ QString errorName(QSerialPort::SerialPortError e)
     case QSerialPort::PermissionError: return QStringLiteral("PermissionError");
     case QSerialPort::OpenError: return QStringLiteral("OpenError");
     case QSerialPort::NotOpenError: return QStringLiteral("NotOpenError");
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     case QSerialPort::ParityError: return QStringLiteral("ParityError");
     case QSerialPort::FramingError: return QStringLiteral("FramingError");
     case QSerialPort::BreakConditionError: return QStringLiteral("BreakConditionError");
+#endif
     case QSerialPort::WriteError: return QStringLiteral("WriteError");
     case QSerialPort::ReadError: return QStringLiteral("ReadError");
     case QSerialPort::ResourceError: return QStringLiteral("ResourceError");
@@ -64,6 +66,18 @@ bool mayReadAndWrite(const QString& location)
 #else
     Q_UNUSED(location)
     return true; // Windows reports a port held by another program as access denied
+#endif
+}
+
+// Qt 6 has no QSerialPortInfo::isBusy: there a port that another program
+// holds is listed, and open() refuses it (QSerialPort takes the same lock).
+bool isBusy(const QSerialPortInfo& info)
+{
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    return info.isBusy();
+#else
+    Q_UNUSED(info);
+    return false;
 #endif
 }
 
@@ -88,7 +102,7 @@ QStringList Oru_SerialPort::freePortList()
         qDebug() << "Serial port description " << description;
     };
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        if (info.isBusy())
+        if (isBusy(info))
             continue;
         add(info.portName(), info.manufacturer(), info.description());
     }
@@ -126,7 +140,7 @@ int Oru_SerialPort::openPort(const QString& portText, uint32_t baud, uint8_t dat
         return fail(3, OpenFailure::Reason::NotFound);
     }
     qDebug() << "SerialPort:: Serial port " << name << " founded";
-    if (known && found.isBusy()) {
+    if (known && isBusy(found)) {
         qDebug() << "SerialPort:: Serial port is busy";
         return fail(1, OpenFailure::Reason::Busy);
     }
