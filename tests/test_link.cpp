@@ -89,8 +89,8 @@ void TestLink::openFailureTexts_data()
                                                                "которая его использует (терминал, другой "
                                                                "конфигуратор), и откройте порт снова");
     for (QSerialPort::SerialPortError e :
-         {QSerialPort::NoError, QSerialPort::OpenError, QSerialPort::NotOpenError, QSerialPort::ParityError,
-          QSerialPort::FramingError, QSerialPort::BreakConditionError, QSerialPort::WriteError, QSerialPort::ReadError,
+         {QSerialPort::NoError, QSerialPort::OpenError, QSerialPort::NotOpenError, QSerialPort::WriteError,
+          QSerialPort::ReadError,
           QSerialPort::UnsupportedOperationError, QSerialPort::UnknownError, QSerialPort::TimeoutError})
         QTest::addRow("error %d", int(e)) << int(e) << false << refused;
 }
