@@ -101,9 +101,12 @@ public:
     void writeUserData(const uint8_t* block, uint8_t size);
     void continueUserDataWrite(uint8_t offset, uint8_t len, uint8_t cmdType);
 
-    // Firmware configuration: written by the programming view before a run.
-    uint8_t fwConfig[rec::fwcfg::kSize] = {};
+    // The firmware configuration a run writes: this board's record with the
+    // serial number, version and build date of the file.
+    void stampFwConfig(uint32_t serial, uint8_t version, uint8_t day, uint8_t month, uint8_t year);
+
     // Record storage; still public for the tests that set up engine state.
+    uint8_t fwConfig[rec::fwcfg::kSize] = {};
     DevInfo devInfo;
     uint8_t hwConfig[rec::hwcfg::kSize] = {};
     uint8_t rawData[rec::raw::kPacketSize] = {};

@@ -74,6 +74,15 @@ void proto_Vorlen_v2::sendStep(uint32_t code, const uint8_t* payload, uint32_t n
     sequencerSending = false;
 }
 
+void proto_Vorlen_v2::stampFwConfig(uint32_t serial, uint8_t version, uint8_t day, uint8_t month, uint8_t year)
+{
+    le::put32(fwConfig + rec::fwcfg::kSerialNumber, serial);
+    fwConfig[rec::fwcfg::kFwVersion] = version;
+    fwConfig[rec::fwcfg::kBuildDay] = day;
+    fwConfig[rec::fwcfg::kBuildMonth] = month;
+    fwConfig[rec::fwcfg::kBuildYear] = year;
+}
+
 void proto_Vorlen_v2::portClosed()
 {
     if (programming) {

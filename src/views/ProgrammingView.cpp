@@ -146,12 +146,8 @@ void MainWindow::on_bl_Program_Run_Button_clicked()
         return;
     }
 
-    uint8_t* fw = proto.fwConfig;
-    le::put32(fw + rec::fwcfg::kSerialNumber, static_cast<uint32_t>(ui->bl_Program_SN_SpinBox->value()));
-    fw[rec::fwcfg::kFwVersion] = updateSheet.fwVersion();
-    fw[rec::fwcfg::kBuildDay] = updateSheet.buildDay();
-    fw[rec::fwcfg::kBuildMonth] = updateSheet.buildMonth();
-    fw[rec::fwcfg::kBuildYear] = updateSheet.buildYear();
+    proto.stampFwConfig(static_cast<uint32_t>(ui->bl_Program_SN_SpinBox->value()), updateSheet.fwVersion(),
+                        updateSheet.buildDay(), updateSheet.buildMonth(), updateSheet.buildYear());
 
     if (updateSheet.imageLength() < rec::flash::kPageSize) {
         log(QStringLiteral("ПРОГРАММИРОВАНИЕ::: Ошибка файл прошивки, размер данных менее 1024 байт"));
