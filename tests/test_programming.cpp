@@ -15,7 +15,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "BoardServer.h"
 #include "LittleEndian.h"
@@ -83,7 +85,7 @@ struct Rig {
     proto_Vorlen_v2 proto;
     QStringList logs;
     QList<Progress> progress;
-    QByteArray image;   // the sequencer reads it in place during the run
+    QByteArray image;   // the last image started
 
     explicit Rig(BoardServer::Options o = {}, Program program = Program::Bootloader)
     {
@@ -217,6 +219,8 @@ private slots:
     void imagesThatCannotBeProgrammed();
     void readBacksThatProveNothing();
     void repliesOutsideARunAreIgnored();
+    void stepsOfARun_data();
+    void stepsOfARun();
 
     void windowProgramsTheBoard();
     void windowShowsFailuresInTheBar();
@@ -650,6 +654,65 @@ void TestProgramming::repliesOutsideARunAreIgnored()
     b.reply(wireFrame(0x80, QByteArray(1, '\0')));
     QCOMPARE(b.sent.size(), sent);
     QCOMPARE(b.logs.filter(kPrefix).size(), lines);
+}
+
+void TestProgramming::stepsOfARun_data()
+{
+    QTest::addColumn<int>("pages");
+    QTest::addColumn<int>("badPage");   // reads back with one byte changed; -1 none
+    QTest::addColumn<bool>("overwrite");   // the caller's buffer is overwritten right after the start
+    QTest::addColumn<int>("lastPercent");
+    QTest::newRow("1 page") << 1 << -1 << false << 100;
+    QTest::newRow("2 pages") << 2 << -1 << false << 100;
+    QTest::newRow("7 pages") << 7 << -1 << false << 100;
+    QTest::newRow("page 1 of 3 reads back wrong") << 3 << 1 << false << 55;
+    QTest::newRow("caller's buffer overwritten") << 3 << -1 << true << 100;
+}
+
+void TestProgramming::stepsOfARun()
+{
+    QFETCH(int, pages);
+    QFETCH(int, badPage);
+    QFETCH(bool, overwrite);
+    QFETCH(int, lastPercent);
+    using Step = FirmwareProgrammer::Step;
+    Bench b;
+    const FirmwareProgrammer& programmer = b.proto.firmwareProgrammer();
+    QStringList steps;
+    QObject::connect(&programmer, &FirmwareProgrammer::stepEntered, [&steps](Step s, uint32_t page) {
+        const char* names[] = {"idle", "check", "write", "read", "config", "config read", "done", "failed"};
+        const bool paged = s == Step::WritePage || s == Step::ReadBackPage;
+        steps << QString::fromLatin1(names[int(s)]) + (paged ? QStringLiteral(" %1").arg(page) : QString());
+    });
+    b.image = UpdateFileWriter::randomImage(uint32_t(pages), uint32_t(pages) + 90);
+    std::vector<uint8_t> callers(b.image.begin(), b.image.end());
+    b.proto.startProgramming(callers.data(), uint32_t(callers.size()));
+    if (overwrite)
+        std::fill(callers.begin(), callers.end(), uint8_t(0));
+    for (int i = 0; i < 4 * pages + 8 && b.proto.isProgramming(); ++i) {
+        if (b.lastCode() != rec::cmd::flashRead || uint8_t(b.sent.last().at(4)) != badPage) {
+            b.answerLast();
+            continue;
+        }
+        QByteArray page = b.image.mid(badPage * 1024, 1024);
+        page[700] = char(page[700] ^ 0x01);
+        b.reply(wireFrame(rec::cmd::flashRead, QByteArray(1, char(badPage)) + page));
+    }
+
+    QStringList expected{"check"};
+    for (int p = 0; p <= (badPage < 0 ? pages - 1 : badPage); ++p)
+        expected << QStringLiteral("write %1").arg(p) << QStringLiteral("read %1").arg(p);
+    expected << (badPage < 0 ? QStringList{"config", "config read", "done"} : QStringList{"failed"});
+    QCOMPARE(steps, expected);
+    QVERIFY(!b.proto.isProgramming());
+    QCOMPARE(programmer.stepsTotal(), uint32_t(2 * pages + 3));
+    QCOMPARE(b.progress.size(), int(programmer.stepsDone()) + 1);
+    QCOMPARE(b.progress.last(), (Progress{lastPercent, badPage < 0}));
+    QCOMPARE(b.logs.filter(kPrefix).last(), badPage < 0 ? kSuccess : kVerifyFailed);
+    // Every page went out as the image was when the run started.
+    for (const QByteArray& f : b.sent)
+        if (uint8_t(f.at(3)) == rec::cmd::flashWrite)
+            QCOMPARE(f.mid(5, 1024), b.image.mid(uint8_t(f.at(4)) * 1024, 1024));
 }
 
 // ---------------------------------------------------------------- window

@@ -61,6 +61,7 @@ proto_Vorlen_v2::proto_Vorlen_v2()
     assembler.setHoldTimeMs(kSplitHoldMs);
     assembler.setSink([this](const uint8_t* buf, uint32_t size) { processFrame(buf, size); });
     watchBoard();
+    wireProgrammer();
     assembler.setRejectSink([this](const uint8_t* buf, uint32_t size) { reportRejected(buf, size); });
 }
 
@@ -70,7 +71,7 @@ void proto_Vorlen_v2::sendCommand(uint32_t code, const uint8_t* payload, uint32_
 {
     // One transaction slot: any other request would take the run's place, and
     // its reply would stop the run half-way with a half-written image.
-    if (programming && !sequencerSending) {
+    if (programmer.blocksOtherRequests()) {
         emit log(QStringLiteral("Идёт программирование: запрос не отправлен"));
         return;
     }
@@ -112,10 +113,7 @@ void proto_Vorlen_v2::stopCommand()
 
 void proto_Vorlen_v2::finishProgramming(const QString& text)
 {
-    if (!programming)
-        return;
-    emit log(text);
-    setProgramming(false);
+    programmer.stop(text);
 }
 
 bool proto_Vorlen_v2::isCommandAvailable(uint32_t code)
@@ -205,7 +203,7 @@ void proto_Vorlen_v2::processFrame(const uint8_t* buf, uint32_t size)
         // lost follow-up does not stall the transfer.
         emit log(stopLine());
     }
-    programmingReply(code);
+    programmer.onReply(code);
 }
 
 bool proto_Vorlen_v2::repeatsLastReply(const uint8_t* buf, uint32_t size) const

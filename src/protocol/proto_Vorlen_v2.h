@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Crc16.h"
+#include "FirmwareProgrammer.h"
 #include "FrameAssembler.h"
 #include "Records.h"
 
@@ -24,7 +25,7 @@ struct DevInfo {
 
 // The board's request/reply protocol: framing, one transaction at a time with
 // time-out and three transmissions, the mode gate, reply decoding into
-// records, and the firmware programming sequencer.
+// records; it holds the firmware programmer that rides on these transactions.
 class proto_Vorlen_v2 : public QObject
 {
     Q_OBJECT
@@ -41,13 +42,15 @@ public:
     void parseReceived(uint8_t* buf, uint32_t size);
     void requestRawData(const uint8_t* payload, uint32_t n);
 
-    // Programming sequencer. With a target program (the update file's
-    // targetProgram), the run refuses a board whose status at the run's start
-    // is not that program's bootloader; without one any bootloader will do.
-    static constexpr int kAnyProgram = -1;
+    // Firmware programming (see FirmwareProgrammer), which copies the image.
+    // With a target program (the update file's targetProgram), the run refuses
+    // a board whose status at the run's start is not that program's
+    // bootloader; without one any bootloader will do.
+    static constexpr int kAnyProgram = FirmwareProgrammer::kAnyProgram;
     void startProgramming(const uint8_t* image, uint32_t size, int targetProgram = kAnyProgram);
     void programmingReply(uint32_t code);
-    bool isProgramming() const { return programming; }
+    bool isProgramming() const { return programmer.isRunning(); }
+    const FirmwareProgrammer& firmwareProgrammer() const { return programmer; }
 
     // The board behind the port. The port was closed (or lost): a run ends,
     // its pending request stops, and the firmware configuration record read
@@ -132,6 +135,8 @@ signals:
     void cmd_ArchiveData_received();
     void cmd_fwConfig_updated();
     void cmd_fwPage_readed(uint8_t* data, uint32_t size);
+    // A page read reply was stored in pageRecord(); page is the number it carried.
+    void fwPageStored(uint8_t page);
     void cmd_hwConfig_readed();
     void cmd_Reload_Request();
     void cmd_userData_sent(uint8_t offset, uint8_t len, uint8_t cmdType);
@@ -156,16 +161,11 @@ private:
     QString decodeReply(const uint8_t* buf, uint32_t size);
     bool replyLongEnough(uint8_t code, uint32_t size, uint32_t minimum);
     void storeArchiveRecords(uint8_t address, const uint8_t* records, uint32_t length);
-    // Sequencer helpers
-    void progressStep(bool ok);
-    void sendPageWrite();
-    void startConfigWrite();
-    void watchReadBacks();
+    // Board session and the programmer's reports
     void watchBoard();
     void forgetBoard();
-    void setProgramming(bool on);
-    void sendStep(uint32_t code, const uint8_t* payload, uint32_t n);
-    void refuseImage(const QString& text);
+    void wireProgrammer();
+    void reportProgress(uint32_t done, uint32_t total, bool ok);
 
     void sendUserDataChunk(uint8_t offset);
 
@@ -179,34 +179,13 @@ private:
     uint8_t txFrame[rec::frame::kMaxFrame] = {};
     uint32_t txLength = 0;
     QTimer replyTimer;
-    bool programming = false;
     // The last reply handled. Until a request of its code is sent again, an
     // identical frame can only be a copy of it (the board answered both
     // transmissions of a repeated request) and answers nothing.
     std::vector<uint8_t> lastReply;
     bool lastReplyMayRepeat = false;
 
-    // Sequencer state
-    uint32_t progState = 0;
-    const uint8_t* fwImage = nullptr;
-    uint32_t fwSize = 0;
-    uint8_t fwPages = 0;
-    uint32_t pageIndex = 0;
-    uint32_t bytesDone = 0;
-    uint32_t progSteps = 0;
-    uint32_t progDone = 0;
-    float progPercent = 0;
-    uint8_t fwConfigNew[rec::fwcfg::kSize] = {};
-    // Set only when a read-back reply really carried its record, so a reply
-    // too short to be stored can never pass verification.
-    bool statusFresh = false;
-    bool pageReadFresh = false;
-    bool fwConfigFresh = false;
-    bool readBacksWatched = false;
-    int runTarget = kAnyProgram;
-    // Set only around the sequencer's own requests: while a run is active,
-    // sendCommand refuses every other request.
-    bool sequencerSending = false;
+    FirmwareProgrammer programmer{*this};
 
     // Board session (see portClosed)
     uint32_t session = 0;

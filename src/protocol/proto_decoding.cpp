@@ -134,6 +134,7 @@ QString proto_Vorlen_v2::decodeReply(const uint8_t* buf, uint32_t size)
             return QStringLiteral(" чтения страницы Flash памяти № ");
         emit cmd_fwPage_readed(frame + kPayload + kPageData, p - kPageData);
         std::memcpy(pageBuf, payload + kPageData, rec::flash::kPageSize);
+        emit fwPageStored(payload[kPageNumber]);
         return QStringLiteral(" чтения страницы Flash памяти № ") + num(payload[kPageNumber]);
 
     case rec::cmd::setFwConfig:
