@@ -9,6 +9,8 @@
 #include "UserCalibrationController.h"
 #include "ui_MainWindow.h"
 
+#include <QTabBar>
+
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow)
 {
     dataPollTimer.setSingleShot(true);
@@ -74,6 +76,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     ctx.events = &events;
     ctx.log = [this](const QString& text) { log(text); };
     ctx.dialogs = [this] { return dialogs; };
+    statusRunLock = std::make_unique<WidgetLock>(std::initializer_list<QWidget*>{ui->cmds->tabBar(), ui->dev_info});
+    connect(&proto, &proto_Vorlen_v2::programmingChanged, this, [this](bool on) { statusRunLock->setLocked(on); });
 
     // Archive, hardware configuration, user calibrations, programming, AT console, reference documents
     archive = std::make_unique<ArchiveController>(ctx, this);

@@ -14,6 +14,7 @@
 #include "Dialogs.h"
 #include "Oru_SerialPort.h"
 #include "ViewContext.h"
+#include "WidgetLock.h"
 #include "WindowEvents.h"
 #include "proto_Vorlen_v2.h"
 
@@ -173,6 +174,8 @@ private:
     // What the tab controllers share: the form, the engine, the log, the dialogs and the cross-tab events.
     WindowEvents events;
     ViewContext ctx;
+    // The status tab's controls (the tab bar and the «Информация» page) are off during a programming run.
+    std::unique_ptr<WidgetLock> statusRunLock;
 
     // Archive, hardware configuration, user calibrations, programming, AT console, reference documents
     std::unique_ptr<ArchiveController> archive;
