@@ -82,9 +82,12 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     // Archive, hardware configuration, user calibrations, programming, AT console, reference documents
     archive = std::make_unique<ArchiveController>(ctx, this);
     archive->setClock([this] { return clock(); });
-    hwConfig = std::make_unique<HwConfigController>(ctx, this);
+    // In this order they answer a tab entry as the window always has: the
+    // calibration pages, then the firmware record's request, then the
+    // hardware configuration group.
     userCalibration = std::make_unique<UserCalibrationController>(ctx, this);
     programming = std::make_unique<ProgrammingController>(ctx, this);
+    hwConfig = std::make_unique<HwConfigController>(ctx, this);
     atConsole = std::make_unique<AtConsoleController>(ctx, this);
     referenceDocs = std::make_unique<ReferenceDocsController>(ctx, this);
     // End of archive, hardware configuration, user calibrations, programming, AT console, reference documents
