@@ -23,6 +23,7 @@
 #include "LittleEndian.h"
 #include "Oru_SerialPort.h"
 #include "Records.h"
+#include "UpdateSheet.h"
 #include "BoardBench.h"
 #include "firmware_test_support.h"
 

@@ -13,13 +13,21 @@
 
 #include "Dialogs.h"
 #include "Oru_SerialPort.h"
-#include "UpdateSheet.h"
+#include "ViewContext.h"
+#include "WidgetLock.h"
+#include "WindowEvents.h"
 #include "proto_Vorlen_v2.h"
 
 namespace Ui {
 class MainWindow;
 }
 class PaneWriter;
+class ArchiveController;
+class HwConfigController;
+class UserCalibrationController;
+class ProgrammingController;
+class AtConsoleController;
+class ReferenceDocsController;
 
 // The configurator's single window. Member routines are defined in one
 // source file per view (src/views/); this header keeps the slot order fixed.
@@ -38,7 +46,7 @@ public:
     void setDialogs(Dialogs* d) { dialogs = d ? d : &defaultDialogs; }
     void setClock(std::function<QDateTime()> c) { clock = std::move(c); }
     // Where the reference documents are looked for after the working directory.
-    void setReferenceDataDir(const QString& dir) { referenceDataDir = dir; }
+    void setReferenceDataDir(const QString& dir);
     // Writes every pending pane line now (the panes append in batches).
     void flushPanes();
 
@@ -122,38 +130,15 @@ private:
     void showExchangeData();
     void sendBoardControl();
     static int pollIntervalForIndex(int index);
-    // Archive (ArchiveView.cpp)
-    void showArchiveStatus();
-    void archiveDataReceived();
-    void showArchiveTable();
-    // Hardware configuration (HwConfigView.cpp)
-    void showHwConfig();
-    // User calibrations (UserCalibrationView.cpp)
-    void showUserCalibrations(uint32_t readedSize);
-    void continueUserDataWrite(uint8_t offset, uint8_t len, uint8_t cmdType);
-    // Programming (ProgrammingView.cpp)
-    void showFwConfig();
-    void showProgramProgress(float percent, bool ok);
-    void showSheetUnloaded();
-    void lockForRun(bool running);
-    // AT console (AtConsoleView.cpp)
-    void sendAtCommand(const uint8_t* text, uint32_t n);
-    void atCmdReceived(uint8_t* data, uint32_t size);
     // Statistics and photocolorimeter debug (StatisticsView.cpp)
     void showStatistics();
     void pcPollStep();
     void showPcDebugData();
-    // Reference documents (ReferenceDocsView.cpp)
-    void openReferenceDocument(const QString& program, const QString& fileName);
 
     Ui::MainWindow* ui;
     proto_Vorlen_v2 proto;
     Oru_SerialPort link;
-    UpdateSheet updateSheet;
-    int64_t sheetSession = -1;   // the engine's board session the loaded file was accepted in
-    std::vector<std::pair<QWidget*, bool>> runLocked;   // controls a run turned off, with their state before
     QStringList labTypeNames;
-    QStringList photoColTypeNames;
     uint32_t exchangeRequestCount = 0;
     uint32_t exchangeAnswerCount = 0;
     uint32_t dataAnswerCount = 0;
@@ -164,16 +149,12 @@ private:
     uint32_t pcAnswerCount = 0;
     QTimer pcPollTimer;
     QTimer pcWatchdogTimer;
-    uint32_t archiveLoadedCount = 0;
-    uint32_t archiveChunkCount = 0;
     QTimer reconnectTimer;
 
     // Seams and pane writers (not part of the board's state)
     Dialogs defaultDialogs;
     Dialogs* dialogs = &defaultDialogs;
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
-    static QString installedReferenceDir();
-    QString referenceDataDir = installedReferenceDir();
     std::unique_ptr<PaneWriter> logPane;
     std::unique_ptr<PaneWriter> exchangePane;
 
@@ -187,13 +168,20 @@ private:
     QString reconnectPort;      // empty unless a reconnection is pending
     QElapsedTimer reconnectClock;
     bool closedPortReported = false;
-    // Hardware configuration view (HwConfigView.cpp, DeviceStatusView.cpp)
-    void watchHwCoefEdits();
-    QString clampedHwCoefNames() const;
-    // Program the device type list was filled for on this connection; -1: none yet.
-    int hwTypeListMode = -1;
-    // One bit per factory coefficient whose box shows a clamped value.
-    uint32_t hwClampedCoefs = 0;
     // Live data views (LiveDataView.cpp)
     void showSentSettings(int accelScale, int pullup);
+
+    // What the tab controllers share: the form, the engine, the log, the dialogs and the cross-tab events.
+    WindowEvents events;
+    ViewContext ctx;
+    // The status tab's controls (the tab bar and the «Информация» page) are off during a programming run.
+    std::unique_ptr<WidgetLock> statusRunLock;
+
+    // Archive, hardware configuration, user calibrations, programming, AT console, reference documents
+    std::unique_ptr<ArchiveController> archive;
+    std::unique_ptr<HwConfigController> hwConfig;
+    std::unique_ptr<UserCalibrationController> userCalibration;
+    std::unique_ptr<ProgrammingController> programming;
+    std::unique_ptr<AtConsoleController> atConsole;
+    std::unique_ptr<ReferenceDocsController> referenceDocs;
 };

@@ -83,28 +83,14 @@ void MainWindow::on_bl_load_mainProg_request_Button_clicked()
 
 void MainWindow::on_cmds_currentChanged(int index)
 {
-    // The user calibration page of the board's own type, and only while a
-    // laboratory main program runs.
+    emit ctx.events->tabEntered(index, ui->autoUpdate_checkBox->isChecked());
     const DevInfo& info = proto.deviceInfo();
-    const bool labMain = info.progMode == kModeLabMain && info.devType >= 1 && info.devType <= kLastLabType;
-    for (int tab = 0; tab < 4; ++tab)
-        ui->userCalibration_coefTabs->setTabEnabled(tab, labMain && tab == info.devType - 1);
-
     if (!ui->autoUpdate_checkBox->isChecked())
         return;
     switch (index) {
     case kTabInfo:
         proto.sendCommand(rec::cmd::getInfo, nullptr, 0);
         break;
-    case kTabBootloader: {
-        proto.sendCommand(rec::cmd::getFwConfig, nullptr, 0);
-        // Writable again once a configuration has been read, or at once while
-        // the override box is ticked.
-        const bool overridden = ui->checkBox->isChecked();
-        ui->hwConfigData_GroupBox->setEnabled(overridden);
-        ui->hwConfig_Set_Button->setEnabled(overridden);
-        break;
-    }
     case kTabStatistics:
         if (info.progMode == kModeLabMain)
             on_stat_get_button_clicked();
@@ -117,15 +103,6 @@ void MainWindow::on_cmds_currentChanged(int index)
 void MainWindow::showDeviceInfo()
 {
     const DevInfo& info = proto.deviceInfo();
-
-    // Refilled below only while a bootloader runs. The type shown (read from
-    // this board or chosen by the user) survives the refill, so a later write
-    // does not reset the board's type; on a new connection nothing is chosen
-    // until the configuration is read.
-    QComboBox* typeBox = ui->hwConfig_devType_ComboBox;
-    const int shownType = hwTypeListMode == info.progMode ? typeBox->currentIndex() : -1;
-    typeBox->clear();
-    hwTypeListMode = -1;
 
     const bool bootloaderRuns = info.progMode % 10 == 0;
     ui->bl_load_mainProg_request_Button->setEnabled(bootloaderRuns);
@@ -144,25 +121,11 @@ void MainWindow::showDeviceInfo()
         ui->info_WorkMode_label->setText(colored("blue", QStringLiteral("Загрузчик Ворлен")));
         ui->info_bl_vers_Label->setText(bootloaderVersionText(info.blVersion));
         setTabs(true, false, false, false);
-        ui->bl_atCmd_GroupBox->show();
-        ui->hwCalibration_tabWidget->setTabEnabled(0, true);
-        ui->hwCalibration_tabWidget->setTabEnabled(1, false);
-        ui->hwConfig_devInit_label->setText(QStringLiteral("Загрузчик Vorlen"));
-        typeBox->addItems(labTypeNames);
-        typeBox->setCurrentIndex(shownType);
-        hwTypeListMode = info.progMode;
         break;
     case kModePcBootloader:
         ui->info_WorkMode_label->setText(colored("blue", QStringLiteral("Загрузчик фотоколориметра")));
         ui->info_bl_vers_Label->setText(bootloaderVersionText(info.blVersion));
         setTabs(true, false, false, false);
-        ui->bl_atCmd_GroupBox->hide();
-        ui->hwCalibration_tabWidget->setTabEnabled(0, false);
-        ui->hwCalibration_tabWidget->setTabEnabled(1, true);
-        ui->hwConfig_devInit_label->setText(QStringLiteral("Загрузчик PhotoCol"));
-        typeBox->addItems(photoColTypeNames);
-        typeBox->setCurrentIndex(shownType);
-        hwTypeListMode = info.progMode;
         break;
     case kModeLabMain:
         ui->info_WorkMode_label->setText(colored("green", QStringLiteral("Основная программа Ворлен")));
@@ -216,9 +179,6 @@ void MainWindow::showDeviceInfo()
 
 void MainWindow::resetInfoLabels()
 {
-    // The port closes: the next board may be another one, so the device type
-    // shown so far is not carried over to it.
-    hwTypeListMode = -1;
     for (QLabel* label : {ui->info_WorkMode_label, ui->info_SWConfig_ok_label, ui->info_HWConfig_ok_label,
                           ui->info_atMode_Label, ui->info_PageAvailable_label, ui->info_devType_label,
                           ui->info_Errors})

@@ -97,6 +97,7 @@ void MainWindow::on_serialPortAction_Button_clicked()
     link.closePort();
     log(QStringLiteral("COM порт закрыт"));
     proto.portClosed();
+    emit ctx.events->portClosed();
     setPortPanelClosed();
 }
 
@@ -247,6 +248,7 @@ void MainWindow::portLost()
     resetInfoLabels();
     log(QStringLiteral("COM порт потерян: устройство отключено"));
     proto.portClosed();
+    emit ctx.events->portClosed();
     setPortPanelClosed();
 }
 

@@ -1,20 +1,26 @@
-#include "MainWindow.h"
+#include "HwConfigController.h"
 
-#include <cstring>
-
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QStringList>
 
 #include <cmath>
+#include <cstring>
 
+#include "BoardTypeNames.h"
+#include "Dialogs.h"
 #include "LittleEndian.h"
 #include "Records.h"
+#include "WindowEvents.h"
+#include "proto_Vorlen_v2.h"
 #include "ui_MainWindow.h"
 
 namespace {
 
 constexpr uint8_t kProgLabBootloader = 0;
 constexpr uint8_t kProgPhotoBootloader = 10;
+// Tab position of the bootloader page in cmds
+constexpr int kTabBootloader = 1;
 
 // One factory coefficient: its record offset, its spin box, its record field
 // name, the caption beside its box where that is not the field name, and the
@@ -52,58 +58,72 @@ const HwCoef kHwCoefs[rec::hwcfg::kCoefCount] = {
 
 } // namespace
 
-void MainWindow::on_hwConfig_get_Button_clicked()
+HwConfigController::HwConfigController(const ViewContext& context, QObject* parent)
+    : QObject(parent), ctx(context), runLock({ctx.ui->hwConfig_GroupBox})
 {
-    proto.sendCommand(rec::cmd::getHwConfig, nullptr, 0);
+    watchCoefEdits();
+    connect(ctx.proto, &proto_Vorlen_v2::cmd_hwConfig_readed, this, &HwConfigController::showConfig);
+    connect(ctx.proto, &proto_Vorlen_v2::cmd_getInfo_received, this, &HwConfigController::statusReceived);
+    connect(ctx.proto, &proto_Vorlen_v2::programmingChanged, this, [this](bool on) { runLock.setLocked(on); });
+    connect(ctx.events, &WindowEvents::tabEntered, this, &HwConfigController::tabEntered);
+    // The next board may be another one: the type shown so far is not carried over to it.
+    connect(ctx.events, &WindowEvents::portClosed, this, [this] { typeListMode = -1; });
 }
 
-void MainWindow::watchHwCoefEdits()
+void HwConfigController::requestConfig()
+{
+    ctx.proto->sendCommand(rec::cmd::getHwConfig, nullptr, 0);
+}
+
+void HwConfigController::watchCoefEdits()
 {
     // A changed value is the user's (or the defaults button's) choice: it is
     // no longer a clamped copy of what the board holds.
     for (uint32_t i = 0; i < rec::hwcfg::kCoefCount; ++i)
-        connect(ui->*kHwCoefs[i].box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
-                [this, i] { hwClampedCoefs &= ~(1u << i); });
+        connect(ctx.ui->*kHwCoefs[i].box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+                [this, i] { clampedCoefs &= ~(1u << i); });
 }
 
-QString MainWindow::clampedHwCoefNames() const
+QString HwConfigController::clampedCoefNames() const
 {
     QStringList names;
     for (uint32_t i = 0; i < rec::hwcfg::kCoefCount; ++i)
-        if (hwClampedCoefs & (1u << i)) {
+        if (clampedCoefs & (1u << i)) {
             const HwCoef& c = kHwCoefs[i];
             names << QStringLiteral("«") + QString::fromUtf8(c.caption ? c.caption : c.name) + QStringLiteral("»");
         }
     return names.join(QStringLiteral(", "));
 }
 
-void MainWindow::showHwConfig()
+void HwConfigController::showConfig()
 {
-    const uint8_t* r = proto.hwConfigRecord();
-    ui->hwConfig_devVers_SpinBox->setValue(r[rec::hwcfg::kHwVersion]);
-    ui->hwConfigData_GroupBox->setEnabled(true);
-    ui->hwConfig_Set_Button->setEnabled(true);
+    const uint8_t* r = ctx.proto->hwConfigRecord();
+    ctx.ui->hwConfig_devVers_SpinBox->setValue(r[rec::hwcfg::kHwVersion]);
+    ctx.ui->hwConfigData_GroupBox->setEnabled(true);
+    ctx.ui->hwConfig_Set_Button->setEnabled(true);
 
     const uint8_t deviceType = r[rec::hwcfg::kDeviceType];
-    switch (proto.deviceInfo().progMode) {
+    switch (ctx.proto->deviceInfo().progMode) {
     case kProgLabBootloader: {
-        ui->hwConfig_devType_ComboBox->setCurrentIndex(deviceType);
-        if (ui->hwConfig_devType_ComboBox->count() > 0 && ui->hwConfig_devType_ComboBox->currentIndex() < 0)
-            log(QStringLiteral("HW Config: неизвестный тип устройства %1, выберите тип перед записью").arg(deviceType));
+        QComboBox* typeBox = ctx.ui->hwConfig_devType_ComboBox;
+        typeBox->setCurrentIndex(deviceType);
+        if (typeBox->count() > 0 && typeBox->currentIndex() < 0)
+            ctx.log(QStringLiteral("HW Config: неизвестный тип устройства %1, выберите тип перед записью")
+                        .arg(deviceType));
         uint32_t clamped = 0;
         for (uint32_t i = 0; i < rec::hwcfg::kCoefCount; ++i) {
             const HwCoef& c = kHwCoefs[i];
-            QDoubleSpinBox* box = ui->*c.box;
+            QDoubleSpinBox* box = ctx.ui->*c.box;
             const double v = le::f32(r + c.offset);
             if (std::isnan(v)) {
                 // An erased memory cell reads as NaN; the box cannot show it.
-                log(QStringLiteral("HW Config: коэффициент %1 не задан (не число), показан 0")
+                ctx.log(QStringLiteral("HW Config: коэффициент %1 не задан (не число), показан 0")
                         .arg(QString::fromLatin1(c.name)));
                 box->setValue(0.0);
                 continue;
             }
             if (v < box->minimum() || v > box->maximum()) {
-                log(QStringLiteral("HW Config: коэффициент %1 = %2 вне диапазона поля ввода")
+                ctx.log(QStringLiteral("HW Config: коэффициент %1 = %2 вне диапазона поля ввода")
                         .arg(QString::fromLatin1(c.name))
                         .arg(v));
                 clamped |= 1u << i;
@@ -111,72 +131,106 @@ void MainWindow::showHwConfig()
             box->setValue(qBound(box->minimum(), v, box->maximum()));
         }
         // Set after the boxes: their own change signals clear the old bits.
-        hwClampedCoefs = clamped;
+        clampedCoefs = clamped;
         break;
     }
     case kProgPhotoBootloader:
-        ui->hwConfig_devType_ComboBox->setCurrentIndex(deviceType != 0 ? 1 : 0);
+        ctx.ui->hwConfig_devType_ComboBox->setCurrentIndex(deviceType != 0 ? 1 : 0);
         break;
     default:
         break;
     }
 }
 
-void MainWindow::on_hwConfig_Set_Button_clicked()
+void HwConfigController::writeConfig()
 {
-    if (ui->hwConfig_devVers_SpinBox->value() == 0) {
-        dialogs->warning(this, QStringLiteral("Ошибка"),
+    if (ctx.ui->hwConfig_devVers_SpinBox->value() == 0) {
+        ctx.dialogs()->warning(ctx.window, QStringLiteral("Ошибка"),
                          QStringLiteral("Не установлена версия аппаратного обеспечения устройства!"));
         return;
     }
-    if (!proto.isCommandAvailable(rec::cmd::setHwConfig))
+    if (!ctx.proto->isCommandAvailable(rec::cmd::setHwConfig))
         return;
 
-    const uint8_t progMode = proto.deviceInfo().progMode;
-    const int typeIndex = ui->hwConfig_devType_ComboBox->currentIndex();
+    const uint8_t progMode = ctx.proto->deviceInfo().progMode;
+    const int typeIndex = ctx.ui->hwConfig_devType_ComboBox->currentIndex();
     if ((progMode == kProgLabBootloader || progMode == kProgPhotoBootloader) && typeIndex < 0) {
         // Nothing chosen (nothing read on this connection, or a type without
         // an entry): writing would guess the board's type.
-        dialogs->warning(this, QStringLiteral("Ошибка"), QStringLiteral("Не выбран тип устройства!"));
+        ctx.dialogs()->warning(ctx.window, QStringLiteral("Ошибка"), QStringLiteral("Не выбран тип устройства!"));
         return;
     }
-    if (progMode == kProgLabBootloader && hwClampedCoefs != 0) {
+    if (progMode == kProgLabBootloader && clampedCoefs != 0) {
         // The box holds its range limit, not the board's value.
-        dialogs->warning(this, QStringLiteral("Ошибка"),
+        ctx.dialogs()->warning(ctx.window, QStringLiteral("Ошибка"),
                          QStringLiteral("Коэффициенты с урезанным значением (с платы считано значение вне "
                                         "диапазона поля ввода): %1. Запись отменена: задайте эти коэффициенты "
                                         "или считайте конфигурацию заново.")
-                             .arg(clampedHwCoefNames()));
+                             .arg(clampedCoefNames()));
         return;
     }
 
     // Bytes the view does not edit go back as last read.
     uint8_t r[rec::hwcfg::kSize];
-    std::memcpy(r, proto.hwConfigRecord(), sizeof r);
-    r[rec::hwcfg::kHwVersion] = static_cast<uint8_t>(ui->hwConfig_devVers_SpinBox->value());
+    std::memcpy(r, ctx.proto->hwConfigRecord(), sizeof r);
+    r[rec::hwcfg::kHwVersion] = static_cast<uint8_t>(ctx.ui->hwConfig_devVers_SpinBox->value());
     if (progMode == kProgLabBootloader) {
         r[rec::hwcfg::kDeviceType] = static_cast<uint8_t>(typeIndex);
         for (const HwCoef& c : kHwCoefs)
-            le::putF32(r + c.offset, static_cast<float>((ui->*c.box)->value()));
+            le::putF32(r + c.offset, static_cast<float>((ctx.ui->*c.box)->value()));
     } else if (progMode == kProgPhotoBootloader) {
         r[rec::hwcfg::kDeviceType] = typeIndex == 0 ? 0 : rec::devinfo::kTypePhotocolorimeter;
     }
-    proto.writeHwConfig(r);
+    ctx.proto->writeHwConfig(r);
 }
 
-void MainWindow::on_checkBox_clicked(bool checked)
+void HwConfigController::overrideToggled(bool checked)
 {
-    ui->hwConfigData_GroupBox->setEnabled(checked);
-    ui->hwConfig_Set_Button->setEnabled(checked);
+    ctx.ui->hwConfigData_GroupBox->setEnabled(checked);
+    ctx.ui->hwConfig_Set_Button->setEnabled(checked);
 }
 
-void MainWindow::on_hwConfig_setDefCalibValues_button_clicked()
+void HwConfigController::setDefaultCoefs()
 {
-    if (proto.deviceInfo().progMode != kProgLabBootloader)
+    if (ctx.proto->deviceInfo().progMode != kProgLabBootloader)
         return;
-    const int type = ui->hwConfig_devType_ComboBox->currentIndex();
+    const int type = ctx.ui->hwConfig_devType_ComboBox->currentIndex();
     if (type != 1 && type != 2)
         return;
     for (const HwCoef& c : kHwCoefs)
-        (ui->*c.box)->setValue(type == 1 ? c.physicsDefault : c.chemistryDefault);
+        (ctx.ui->*c.box)->setValue(type == 1 ? c.physicsDefault : c.chemistryDefault);
+}
+
+void HwConfigController::statusReceived()
+{
+    const DevInfo& info = ctx.proto->deviceInfo();
+
+    // Refilled below only while a bootloader runs. The type shown (read from
+    // this board or chosen by the user) survives the refill, so a later write
+    // does not reset the board's type; on a new connection nothing is chosen
+    // until the configuration is read.
+    QComboBox* typeBox = ctx.ui->hwConfig_devType_ComboBox;
+    const int shownType = typeListMode == info.progMode ? typeBox->currentIndex() : -1;
+    typeBox->clear();
+    typeListMode = -1;
+
+    const bool lab = info.progMode == kProgLabBootloader;
+    if (!lab && info.progMode != kProgPhotoBootloader)
+        return;
+    ctx.ui->hwCalibration_tabWidget->setTabEnabled(0, lab);
+    ctx.ui->hwCalibration_tabWidget->setTabEnabled(1, !lab);
+    ctx.ui->hwConfig_devInit_label->setText(lab ? QStringLiteral("Загрузчик Vorlen")
+                                                : QStringLiteral("Загрузчик PhotoCol"));
+    typeBox->addItems(lab ? BoardTypeNames::laboratory() : BoardTypeNames::photocolorimeter());
+    typeBox->setCurrentIndex(shownType);
+    typeListMode = info.progMode;
+}
+
+void HwConfigController::tabEntered(int index, bool autoUpdate)
+{
+    // Writable again once a configuration has been read, or at once while
+    // the override box is ticked.
+    if (index != kTabBootloader || !autoUpdate)
+        return;
+    overrideToggled(ctx.ui->checkBox->isChecked());
 }

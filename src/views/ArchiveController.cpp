@@ -1,4 +1,4 @@
-#include "MainWindow.h"
+#include "ArchiveController.h"
 
 #include <QDate>
 #include <QStringList>
@@ -7,8 +7,10 @@
 
 #include <algorithm>
 
+#include "Dialogs.h"
 #include "LittleEndian.h"
 #include "Records.h"
+#include "proto_Vorlen_v2.h"
 #include "ui_MainWindow.h"
 
 namespace {
@@ -128,23 +130,29 @@ QStringList recordTexts(const uint8_t* r)
 
 } // namespace
 
-void MainWindow::on_archive_GetStatus_button_clicked()
+ArchiveController::ArchiveController(const ViewContext& context, QObject* parent) : QObject(parent), ctx(context)
 {
-    if (!proto.isCommandAvailable(rec::cmd::archiveControl))
-        return;
-    proto.sendCommand(rec::cmd::archiveControl, nullptr, 0);
+    connect(ctx.proto, &proto_Vorlen_v2::cmd_archiveControl_received, this, &ArchiveController::showStatus);
+    connect(ctx.proto, &proto_Vorlen_v2::cmd_ArchiveData_received, this, &ArchiveController::chunkReceived);
 }
 
-void MainWindow::on_archive_StartRecord_button_clicked()
+void ArchiveController::requestStatus()
+{
+    if (!ctx.proto->isCommandAvailable(rec::cmd::archiveControl))
+        return;
+    ctx.proto->sendCommand(rec::cmd::archiveControl, nullptr, 0);
+}
+
+void ArchiveController::startRecording()
 {
     using namespace rec::archive;
     uint8_t block[kBlockSize] = {};
 
-    int rate = ui->archive_Start_RecFreq_comboBox->currentIndex();
+    int rate = ctx.ui->archive_Start_RecFreq_comboBox->currentIndex();
     if (rate < 0 || rate >= kArchiveRateCount)
         rate = 0;   // the form's default rate
     le::put32(block + kPeriod, kArchiveRates[rate].periodMs);
-    block[kCount] = static_cast<uint8_t>(ui->archive_Start_RecQtt_spinBox->value());
+    block[kCount] = static_cast<uint8_t>(ctx.ui->archive_Start_RecQtt_spinBox->value());
 
     const QDateTime now = clock();
     const QDate d = now.date();
@@ -156,117 +164,119 @@ void MainWindow::on_archive_StartRecord_button_clicked()
     block[kMinute] = static_cast<uint8_t>(t.minute());
     block[kSecond] = static_cast<uint8_t>(t.second());
 
-    if (!proto.isCommandAvailable(rec::cmd::archiveControl))
+    if (!ctx.proto->isCommandAvailable(rec::cmd::archiveControl))
         return;
-    proto.sendCommand(rec::cmd::archiveControl, block, kBlockSize);
+    ctx.proto->sendCommand(rec::cmd::archiveControl, block, kBlockSize);
 }
 
-void MainWindow::showArchiveStatus()
+void ArchiveController::showStatus()
 {
     using namespace rec::archive;
-    const uint8_t* s = proto.archiveStatusRecord();
+    const uint8_t* s = ctx.proto->archiveStatusRecord();
     const uint8_t state = s[kState];
 
     if (state == 0) {
-        ui->archive_CurrentStatus_label->setText(QStringLiteral("Архив не инициализирован"));
-        ui->archive_CurrentDateTime_DateTimeEdit->setDateTime(clock());
-        ui->archive_CurrentRecordsQtt_label->setText(QStringLiteral("НЕДОСТУПНО"));
-        ui->archive_CurrentTimeStamp_label->setText(QStringLiteral("НЕДОСТУПНО"));
-        ui->archive_Record_progressBar->hide();
+        ctx.ui->archive_CurrentStatus_label->setText(QStringLiteral("Архив не инициализирован"));
+        ctx.ui->archive_CurrentDateTime_DateTimeEdit->setDateTime(clock());
+        ctx.ui->archive_CurrentRecordsQtt_label->setText(QStringLiteral("НЕДОСТУПНО"));
+        ctx.ui->archive_CurrentTimeStamp_label->setText(QStringLiteral("НЕДОСТУПНО"));
+        ctx.ui->archive_Record_progressBar->hide();
         return;
     }
     if (state == 1)
-        ui->archive_CurrentStatus_label->setText(QStringLiteral("Идет процесс сохранения данных"));
+        ctx.ui->archive_CurrentStatus_label->setText(QStringLiteral("Идет процесс сохранения данных"));
     else if (state == 2)
-        ui->archive_CurrentStatus_label->setText(QStringLiteral("Загрузка архива из энергонезависимой памяти"));
+        ctx.ui->archive_CurrentStatus_label->setText(QStringLiteral("Загрузка архива из энергонезависимой памяти"));
     else if (state == 3)
-        ui->archive_CurrentStatus_label->setText(QStringLiteral("Архивирование завершено"));
+        ctx.ui->archive_CurrentStatus_label->setText(QStringLiteral("Архивирование завершено"));
 
-    ui->archive_Record_progressBar->setMaximum(s[kCount]);
-    ui->archive_Record_progressBar->setValue(s[kStored]);
-    ui->archive_Record_progressBar->show();
+    ctx.ui->archive_Record_progressBar->setMaximum(s[kCount]);
+    ctx.ui->archive_Record_progressBar->setValue(s[kStored]);
+    ctx.ui->archive_Record_progressBar->show();
 
     const QDate date(2000 + s[kYear], s[kMonth], s[kDay]);
     if (date.isValid()) {
         QTime time(s[kHour], s[kMinute], s[kSecond], 0);
         if (!time.isValid())
             time = QTime(0, 0, 0);
-        ui->archive_CurrentDateTime_DateTimeEdit->setDateTime(QDateTime(date, time));
+        ctx.ui->archive_CurrentDateTime_DateTimeEdit->setDateTime(QDateTime(date, time));
     }
-    ui->archive_CurrentRecordsQtt_label->setText(QString::number(s[kCount]));
-    ui->archive_CurrentTimeStamp_label->setText(periodText(le::u32(s + kPeriod)));
+    ctx.ui->archive_CurrentRecordsQtt_label->setText(QString::number(s[kCount]));
+    ctx.ui->archive_CurrentTimeStamp_label->setText(periodText(le::u32(s + kPeriod)));
 }
 
-void MainWindow::on_archive_GetData_button_clicked()
+void ArchiveController::loadRecords()
 {
     using namespace rec::archive;
-    const uint8_t* s = proto.archiveStatusRecord();
+    const uint8_t* s = ctx.proto->archiveStatusRecord();
     const uint32_t onBoard = s[kCount];
 
     if (onBoard == 0) {
-        dialogs->information(this, QStringLiteral("Ошибка"), QStringLiteral("Нет информации для загрузки"));
+        ctx.dialogs()->information(ctx.window, QStringLiteral("Ошибка"),
+                                   QStringLiteral("Нет информации для загрузки"));
         return;
     }
     if (s[kState] == 1) {
-        dialogs->information(this, QStringLiteral("Ошибка"), QStringLiteral("Дождитесь окончания записи архива"));
+        ctx.dialogs()->information(ctx.window, QStringLiteral("Ошибка"),
+                                   QStringLiteral("Дождитесь окончания записи архива"));
         return;
     }
     const uint32_t total = recordsToLoad(s);
     if (onBoard > total)
-        log(QStringLiteral("Архив: на плате %1 записей, загружаются первые %2").arg(onBoard).arg(total));
+        ctx.log(QStringLiteral("Архив: на плате %1 записей, загружаются первые %2").arg(onBoard).arg(total));
 
     const uint32_t n = std::min(total, kMaxChunk);
-    if (proto.isCommandAvailable(rec::cmd::archiveData)) {
+    if (ctx.proto->isCommandAvailable(rec::cmd::archiveData)) {
         const uint8_t request[2] = {0, static_cast<uint8_t>(n)};
-        proto.sendCommand(rec::cmd::archiveData, request, sizeof request);
+        ctx.proto->sendCommand(rec::cmd::archiveData, request, sizeof request);
     }
-    archiveLoadedCount = 0;
-    archiveChunkCount = n;
+    loadedCount = 0;
+    chunkCount = n;
 }
 
-void MainWindow::archiveDataReceived()
+void ArchiveController::chunkReceived()
 {
     // A reply with no chunk outstanding (none asked for), or one for another
     // block (a late duplicate of a repeated request), must not start or
     // advance a load: counting it would skip the records still to come.
-    if (archiveChunkCount == 0 || proto.lastArchiveAddress() != static_cast<uint8_t>(archiveLoadedCount))
+    if (chunkCount == 0 || ctx.proto->lastArchiveAddress() != static_cast<uint8_t>(loadedCount))
         return;
-    const uint32_t total = recordsToLoad(proto.archiveStatusRecord());
+    const uint32_t total = recordsToLoad(ctx.proto->archiveStatusRecord());
 
-    archiveLoadedCount += archiveChunkCount;
-    ui->archive_loading_progressBar->setMaximum(static_cast<int>(total));
-    ui->archive_loading_progressBar->setValue(static_cast<int>(std::min(archiveLoadedCount, total)));
+    loadedCount += chunkCount;
+    ctx.ui->archive_loading_progressBar->setMaximum(static_cast<int>(total));
+    ctx.ui->archive_loading_progressBar->setValue(static_cast<int>(std::min(loadedCount, total)));
 
-    const uint32_t remaining = total > archiveLoadedCount ? total - archiveLoadedCount : 0;
-    archiveChunkCount = std::min(remaining, rec::archive::kMaxChunk);
+    const uint32_t remaining = total > loadedCount ? total - loadedCount : 0;
+    chunkCount = std::min(remaining, rec::archive::kMaxChunk);
 
-    if (archiveChunkCount > 0) {
-        const uint8_t request[2] = {static_cast<uint8_t>(archiveLoadedCount), static_cast<uint8_t>(archiveChunkCount)};
-        proto.sendCommand(rec::cmd::archiveData, request, sizeof request);
+    if (chunkCount > 0) {
+        const uint8_t request[2] = {static_cast<uint8_t>(loadedCount), static_cast<uint8_t>(chunkCount)};
+        ctx.proto->sendCommand(rec::cmd::archiveData, request, sizeof request);
     } else {
-        showArchiveTable();
+        showTable();
     }
 }
 
-void MainWindow::showArchiveTable()
+void ArchiveController::showTable()
 {
     using namespace rec::archive;
-    QTableWidget* table = ui->archive_Data_tableWidget;
-    const uint32_t total = recordsToLoad(proto.archiveStatusRecord());
+    QTableWidget* table = ctx.ui->archive_Data_tableWidget;
+    const uint32_t total = recordsToLoad(ctx.proto->archiveStatusRecord());
 
     table->clearContents();
     table->setRowCount(RowCount);
     table->setColumnCount(static_cast<int>(total));
     table->setVerticalHeaderLabels(archiveRowHeaders());
 
-    const uint32_t shown = std::min(archiveLoadedCount, total);
+    const uint32_t shown = std::min(loadedCount, total);
     if (shown == 0)
         return;
 
-    const QDateTime start = ui->archive_CurrentDateTime_DateTimeEdit->dateTime();
-    const uint32_t t0 = le::u32(proto.archiveRecords() + rec::meas::kRunTime);
+    const QDateTime start = ctx.ui->archive_CurrentDateTime_DateTimeEdit->dateTime();
+    const uint32_t t0 = le::u32(ctx.proto->archiveRecords() + rec::meas::kRunTime);
     for (uint32_t k = 0; k < shown; ++k) {
-        const uint8_t* r = proto.archiveRecords() + k * kRecordSize;
+        const uint8_t* r = ctx.proto->archiveRecords() + k * kRecordSize;
         QStringList texts = recordTexts(r);
         const uint32_t elapsed = le::u32(r + rec::meas::kRunTime) - t0;   // wraps like the board's counter
         texts[RowTime] = start.addMSecs(static_cast<qint64>(elapsed)).toString(QStringLiteral("hh:mm:ss:zzz"));

@@ -1,4 +1,4 @@
-#include "MainWindow.h"
+#include "UserCalibrationController.h"
 
 #include <QDoubleSpinBox>
 #include <QSpinBox>
@@ -9,11 +9,16 @@
 
 #include "LittleEndian.h"
 #include "Records.h"
+#include "WindowEvents.h"
+#include "proto_Vorlen_v2.h"
 #include "ui_MainWindow.h"
 
 namespace {
 
 constexpr uint8_t kTypePhysics = 1, kTypeChemistry = 2, kTypeBiology = 4;
+constexpr uint8_t kLastLabType = 4;
+constexpr uint8_t kModeLabMain = 1;
+constexpr int kPageCount = 4;
 
 // One field of a user calibration block: a float coefficient (double spin
 // box) or a one-byte step (spin box), with its default.
@@ -108,85 +113,102 @@ void setDefaults(Ui::MainWindow* ui, const std::vector<UserField>& fields)
 
 } // namespace
 
-void MainWindow::on_userData_read_Button_clicked()
+UserCalibrationController::UserCalibrationController(const ViewContext& context, QObject* parent)
+    : QObject(parent), ctx(context)
 {
-    if (!proto.isCommandAvailable(rec::cmd::getUserData))
-        return;
-    proto.sendCommand(rec::cmd::getUserData, nullptr, 0);
+    for (int page = 0; page < kPageCount; ++page)
+        ctx.ui->userCalibration_coefTabs->setTabEnabled(page, false);
+    connect(ctx.proto, &proto_Vorlen_v2::cmd_userData_readed, this, &UserCalibrationController::showBlock);
+    // The engine sends a long block in parts; the board's echo of each part asks for the next.
+    connect(ctx.proto, &proto_Vorlen_v2::cmd_userData_sent, this, [this](uint8_t offset, uint8_t len, uint8_t type) {
+        ctx.proto->continueUserDataWrite(offset, len, type);
+    });
+    connect(ctx.events, &WindowEvents::tabEntered, this, &UserCalibrationController::enableOwnPage);
 }
 
-void MainWindow::showUserCalibrations(uint32_t readedSize)
+void UserCalibrationController::enableOwnPage()
+{
+    const DevInfo& info = ctx.proto->deviceInfo();
+    const bool labMain = info.progMode == kModeLabMain && info.devType >= 1 && info.devType <= kLastLabType;
+    for (int page = 0; page < kPageCount; ++page)
+        ctx.ui->userCalibration_coefTabs->setTabEnabled(page, labMain && page == info.devType - 1);
+}
+
+void UserCalibrationController::readBlock()
+{
+    if (!ctx.proto->isCommandAvailable(rec::cmd::getUserData))
+        return;
+    ctx.proto->sendCommand(rec::cmd::getUserData, nullptr, 0);
+}
+
+void UserCalibrationController::showBlock(uint32_t readedSize)
 {
     const std::vector<UserField>* fields = nullptr;
     uint32_t size = 0;
-    if (!userBlock(proto.deviceInfo().devType, &fields, &size)) {
-        ui->userData_write_Button->setEnabled(true);
+    if (!userBlock(ctx.proto->deviceInfo().devType, &fields, &size)) {
+        ctx.ui->userData_write_Button->setEnabled(true);
         return;
     }
     // A short reply leaves stale bytes of an earlier read behind its end;
     // showing them, and later writing them back, would pass them off as the board's.
     if (readedSize < size) {
-        log(QStringLiteral("Пользовательские калибровки: ОШИБКА - принято %1 байт вместо %2, данные не показаны")
-                .arg(readedSize)
-                .arg(size));
+        ctx.log(QStringLiteral("Пользовательские калибровки: ОШИБКА - принято %1 байт вместо %2, данные не показаны")
+                    .arg(readedSize)
+                    .arg(size));
         return;
     }
-    ui->userData_write_Button->setEnabled(true);
+    ctx.ui->userData_write_Button->setEnabled(true);
 
-    const uint8_t* block = proto.userDataRecord();
+    const uint8_t* block = ctx.proto->userDataRecord();
     for (const UserField& f : *fields) {
         if (f.step) {
-            (ui->*f.step)->setValue(block[f.offset]);
+            (ctx.ui->*f.step)->setValue(block[f.offset]);
             continue;
         }
         const double v = le::f32(block + f.offset);
         if (!std::isfinite(v)) {
             // An erased cell reads as NaN, which a spin box cannot hold.
-            log(QStringLiteral("Пользовательские калибровки: значение по смещению %1 не число, показан 0").arg(f.offset));
-            (ui->*f.coef)->setValue(0.0);
+            ctx.log(QStringLiteral("Пользовательские калибровки: значение по смещению %1 не число, показан 0")
+                        .arg(f.offset));
+            (ctx.ui->*f.coef)->setValue(0.0);
             continue;
         }
-        (ui->*f.coef)->setValue(v);
+        (ctx.ui->*f.coef)->setValue(v);
     }
 }
 
-void MainWindow::on_userData_write_Button_clicked()
+void UserCalibrationController::writeBlock()
 {
-    if (!proto.isCommandAvailable(rec::cmd::setUserData))
+    if (!ctx.proto->isCommandAvailable(rec::cmd::setUserData))
         return;
     const std::vector<UserField>* fields = nullptr;
     uint32_t size = 0;
-    if (proto.deviceInfo().devType == 0 || !userBlock(proto.deviceInfo().devType, &fields, &size))
+    if (ctx.proto->deviceInfo().devType == 0 || !userBlock(ctx.proto->deviceInfo().devType, &fields, &size))
         return;
 
     // Reserved bytes go back to the board as last read.
     uint8_t block[rec::user::kBufferSize];
-    std::copy(proto.userDataRecord(), proto.userDataRecord() + size, block);
+    std::copy(ctx.proto->userDataRecord(), ctx.proto->userDataRecord() + size, block);
     for (const UserField& f : *fields) {
         if (f.coef)
-            le::putF32(block + f.offset, static_cast<float>((ui->*f.coef)->value()));
+            le::putF32(block + f.offset, static_cast<float>((ctx.ui->*f.coef)->value()));
         else
-            block[f.offset] = static_cast<uint8_t>((ui->*f.step)->value() & 0xFF);
+            block[f.offset] = static_cast<uint8_t>((ctx.ui->*f.step)->value() & 0xFF);
     }
-    proto.writeUserData(block, static_cast<uint8_t>(size));
+    ctx.proto->writeUserData(block, static_cast<uint8_t>(size));
 }
 
-void MainWindow::continueUserDataWrite(uint8_t offset, uint8_t len, uint8_t cmdType)
+void UserCalibrationController::resetPhysics()
 {
-    proto.continueUserDataWrite(offset, len, cmdType);
+    setDefaults(ctx.ui, physicsFields());
 }
 
-void MainWindow::on_physic_DefaultReset_button_clicked()
+void UserCalibrationController::resetChemistry()
 {
-    setDefaults(ui, physicsFields());
+    setDefaults(ctx.ui, chemistryFields());
 }
 
-void MainWindow::on_chem_DefaultReset_button_clicked()
+void UserCalibrationController::resetBiology()
 {
-    setDefaults(ui, chemistryFields());
-}
-
-void MainWindow::on_bio_DefaultReset_button_clicked()
-{
-    setDefaults(ui, biologyFields());
+    setDefaults(ctx.ui, biologyFields());
 }

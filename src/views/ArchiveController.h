@@ -1,0 +1,34 @@
+#pragma once
+#include <QDateTime>
+#include <QObject>
+
+#include <cstdint>
+#include <functional>
+
+#include "ViewContext.h"
+
+// The archive tab: the recording status, starting a recording and loading
+// the stored records chunk by chunk into the table.
+class ArchiveController : public QObject
+{
+    Q_OBJECT
+public:
+    ArchiveController(const ViewContext& ctx, QObject* parent = nullptr);
+
+    // The start stamp of a recording and the shown time of an empty archive.
+    void setClock(std::function<QDateTime()> c) { clock = std::move(c); }
+
+    void requestStatus();
+    void startRecording();
+    void loadRecords();
+
+private:
+    void showStatus();
+    void chunkReceived();
+    void showTable();
+
+    ViewContext ctx;
+    std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
+    uint32_t loadedCount = 0;   // records received by the load in progress
+    uint32_t chunkCount = 0;    // records asked for and not yet received; 0: no load
+};
