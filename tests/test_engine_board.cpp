@@ -58,8 +58,8 @@ void EngineBoardTest::repliesOverThePort()
     QSignalSpy info(&e.proto, &proto_Vorlen_v2::cmd_getInfo_received);
     e.send(0x00);
     QTRY_COMPARE_WITH_TIMEOUT(info.count(), 1, 10000);
-    QCOMPARE(e.proto.devInfo.progMode, uint8_t(0));
-    QCOMPARE(e.proto.devInfo.devType, uint8_t(2));
+    QCOMPARE(e.proto.deviceInfo().progMode, uint8_t(0));
+    QCOMPARE(e.proto.deviceInfo().devType, uint8_t(2));
 
     // A programming run reads every page back (the longest replies) and
     // compares it. A copy of a reply, or a reply that waited for the repeat
@@ -75,7 +75,7 @@ void EngineBoardTest::repliesOverThePort()
     QSignalSpy hw(&e.proto, &proto_Vorlen_v2::cmd_hwConfig_readed);
     e.send(0x31);
     QTRY_COMPARE_WITH_TIMEOUT(hw.count(), 1, 10000);
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(e.proto.hwConfig), 288), server.board().hwConfig());
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(e.proto.hwConfigRecord()), 288), server.board().hwConfig());
 
     // Every reply was taken whole, and only a reply held back by the board
     // cost a repeat; each copy, or each answer to a repeat, was set aside.

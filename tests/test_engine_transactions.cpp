@@ -65,13 +65,13 @@ void EngineTransactionsTest::requestFrames()
     }
 
     // set_HW_Config carries the engine's record and its CRC, not the caller's bytes.
-    for (int i = 0; i < int(rec::hwcfg::kSize); ++i)
-        e.proto.hwConfig[i] = uint8_t(i * 3 + 1);
+    const QByteArray record = filled(int(rec::hwcfg::kSize), 3);
+    e.proto.writeHwConfig(u8(record));
     e.send(0x30, bytes({9, 9, 9, 9}));
     const QByteArray hw = e.sent.last();
     QCOMPARE(hw.size(), 296);
     QCOMPARE(hw.mid(0, 4), bytes({0xAA, 0x28, 0x01, 0x30}));
-    QCOMPARE(hw.mid(4, 288), QByteArray(reinterpret_cast<const char*>(e.proto.hwConfig), 288));
+    QCOMPARE(hw.mid(4, 288), record);
     Crc16 crc;
     QVERIFY(crc.check(reinterpret_cast<const uint8_t*>(hw.constData()) + 4, 290));
     QVERIFY(crc.check(reinterpret_cast<const uint8_t*>(hw.constData()), 296));
@@ -242,7 +242,7 @@ void EngineTransactionsTest::timelineWithRealTimer()
     const QByteArray record = filled(60, 5);
     e.receive(wireFrame(0x83, record));
     QCOMPARE(updated.count(), 1);
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(e.proto.fwConfig), 60), record);
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(e.proto.fwConfigRecord()), 60), record);
     QCOMPARE(e.logs, QStringList({"Принят ожидаемый ответ на команду - чтения программной конфигурации. Успешное "
                                   "чтение",
                                   kStop}));
@@ -276,7 +276,7 @@ void EngineTransactionsTest::newCommandReplacesPending()
     const QByteArray stats = filled(60, 9);
     e.receive(wireFrame(0xFE, stats));
     QCOMPARE(statSpy.count(), 1);
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(e.proto.stat), 60), stats);
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(e.proto.statRecord()), 60), stats);
     QCOMPARE(e.logs, QStringList({"Принят неожидаемый ответ на другую команду - чтения статистики платы", kStop}));
     QVERIFY(!e.proto.isWaiting());
     QCOMPARE(e.proto.attemptsRemaining(), 0u);
@@ -417,7 +417,8 @@ void EngineTransactionsTest::gate()
     QFETCH(int, progMode);
     QFETCH(QString, refusal);
     EngineProbe e;
-    e.proto.devInfo.progMode = uint8_t(progMode);
+    feedStatus(e.proto, uint8_t(progMode));
+    e.clear();
     const bool allowed = e.proto.isCommandAvailable(uint32_t(code));
     QCOMPARE(allowed, refusal.isEmpty());
     QCOMPARE(e.prompts, refusal.isEmpty() ? QStringList() : QStringList({refusal}));
@@ -428,7 +429,7 @@ void EngineTransactionsTest::gate()
 void EngineTransactionsTest::gateWithoutPromptStillRefuses()
 {
     proto_Vorlen_v2 proto;
-    proto.devInfo.progMode = 1;
+    feedStatus(proto, 1);
     QTest::ignoreMessage(QtDebugMsg, "Команда записи аппаратной конфигурации недоступна в режиме основной программы");
     QVERIFY(!proto.isCommandAvailable(0x30));
     QVERIFY(proto.isCommandAvailable(0x84));

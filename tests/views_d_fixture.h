@@ -43,7 +43,7 @@ public:
         if (!start())
             return false;
         click("serialPortAction_Button");
-        return waitFor([&] { return window->engine().devInfo.progMode == expectedProgMode && idle(); });
+        return waitFor([&] { return window->engine().deviceInfo().progMode == expectedProgMode && idle(); });
     }
 
     bool idle() { return !window->engine().isWaiting(); }
