@@ -6,7 +6,9 @@
 #include <QtTest>
 
 #include "BoardServer.h"
+#include "CommandTable.h"
 #include "Oru_SerialPort.h"
+#include "VirtualBoard.h"
 #include "test_engine_harness.h"
 
 using namespace vboard;
@@ -18,6 +20,7 @@ class EngineBoardTest : public QObject
 private slots:
     void repliesOverThePort_data();
     void repliesOverThePort();
+    void commandTableIsComplete();
 };
 
 void EngineBoardTest::repliesOverThePort_data()
@@ -86,6 +89,31 @@ void EngineBoardTest::repliesOverThePort()
     QCOMPARE(repeats > 0, join > 0);
     for (const QString& line : e.logs)
         QVERIFY2(!line.startsWith(QStringLiteral("ОШИБКА")), qPrintable(line));
+}
+
+// Every request code has one row that can be sent and decoded, and the
+// tool's mode gate refuses exactly what the board's programs refuse.
+void EngineBoardTest::commandTableIsComplete()
+{
+    namespace c = rec::cmd;
+    const uint8_t codes[] = {c::getInfo, c::getDataExchange, c::getRawData, c::archiveControl, c::archiveData,
+                             c::setHwConfig, c::getHwConfig, c::setUserData, c::getUserData, c::bleAtCmd,
+                             c::flashWrite, c::flashRead, c::setFwConfig, c::getFwConfig, c::bootloaderInit,
+                             c::bootloaderFinish, c::flashWriteBlock, c::flashReadBlock, c::statistics};
+    QCOMPARE(int(CommandTable::end() - CommandTable::begin()), int(sizeof codes));
+    for (uint8_t code : codes) {
+        const CommandTable::Row* row = CommandTable::find(code);
+        QVERIFY2(row && row->code == code, qPrintable(QString::number(code, 16)));
+        const char* name = row->name;
+        QVERIFY2(QString::fromUtf8(row->start).startsWith(QStringLiteral("СТАРТ - ")), name);
+        QVERIFY2(row->replyMin >= rec::frame::kOverhead && row->description, name);
+        QCOMPARE(row->needs == CommandTable::Needs::Any, row->refusal == nullptr);
+        for (Program p : {Program::Bootloader, Program::Main}) {
+            const bool allowed = row->needs == CommandTable::Needs::Any ||
+                                 (row->needs == CommandTable::Needs::Main) == (p == Program::Main);
+            QVERIFY2(allowed == VirtualBoard::accepts(p, code), name);
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(EngineBoardTest)

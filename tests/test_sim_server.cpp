@@ -3,6 +3,7 @@
 // same path, discovery, injected faults, the state file and the vboard program.
 #include "BoardServer.h"
 #include "Crc16.h"
+#include "FrameCodec.h"
 #include "LittleEndian.h"
 #include "Oru_SerialPort.h"
 #include "Records.h"
@@ -22,11 +23,6 @@
 using namespace vboard;
 
 namespace {
-bool crcOk(const QByteArray& f)
-{
-    return f.size() >= 6 && Crc16().check(reinterpret_cast<const uint8_t*>(f.constData()), uint16_t(f.size()));
-}
-
 const QByteArray kGetInfoReplyPhysicsMain = QByteArray::fromHex("aa0f000001010100400001001283ca");
 
 // A configurator-side port on the board's link: the real QSerialPort.
@@ -350,7 +346,7 @@ void TestSimServer::droppedAndDamagedReplies()
         for (int k = 0; k < got.size(); ++k)
             differing += got.at(k) != kGetInfoReplyPhysicsMain.at(k);
         QCOMPARE(differing, 1);
-        QVERIFY(!crcOk(got) || uint8_t(got.at(0)) != 0xAA || le::u16(reinterpret_cast<const uint8_t*>(got.constData()) + 1) != 15);
+        QVERIFY(!FrameCodec::isFrame(got));
     }
 }
 
@@ -369,7 +365,7 @@ void TestSimServer::splitDelayedAndThrottledReplies()
             pieces.clear();
             const QByteArray reply = c.transact(wireFrame(0x1F));
             QCOMPARE(reply.size(), 262);
-            QVERIFY(crcOk(reply));
+            QVERIFY(FrameCodec::isFrame(reply));
             QVERIFY2(pieces.count() >= 2 && pieces.count() <= 4, qPrintable(QString::number(pieces.count())));
             QByteArray joined;
             for (const QList<QVariant>& p : pieces)
@@ -429,7 +425,7 @@ void TestSimServer::duplicatedAndJoinedReplies()
     const QByteArray joined = writes.takeFirst().at(0).toByteArray();
     QCOMPARE(joined.left(15), kGetInfoReplyPhysicsMain);
     QCOMPARE(joined.size(), 15 + 66);
-    QVERIFY(crcOk(joined.mid(15)));
+    QVERIFY(FrameCodec::isFrame(joined.mid(15)));
     QTRY_COMPARE_WITH_TIMEOUT(c.received, joined, 5000);
     c.received.clear();
     // Each fault was for one reply only.
