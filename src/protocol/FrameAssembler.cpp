@@ -1,7 +1,5 @@
 #include "FrameAssembler.h"
 
-#include <algorithm>
-
 #include "FrameCodec.h"
 
 namespace {

@@ -142,9 +142,6 @@ private:
     void processFrame(const uint8_t* buf, uint32_t size);
     void reportRejected(const uint8_t* buf, uint32_t size);
     bool repeatsLastReply(const uint8_t* buf, uint32_t size) const;
-    // Decoding of one valid frame; returns the description for the summary line
-    QString decodeReply(const uint8_t* buf, uint32_t size);
-    void storeArchiveRecords(uint8_t address, const uint8_t* records, uint32_t length);
     // Decoders of the command table: payload, its length, the row's description
     QString decodeStatus(uint8_t* payload, uint32_t p, const QString& base);
     QString decodeExchange(uint8_t* payload, uint32_t p, const QString& base);
@@ -162,6 +159,9 @@ private:
     QString decodeBlockWrite(uint8_t* payload, uint32_t p, const QString& base);
     QString decodeBlockRead(uint8_t* payload, uint32_t p, const QString& base);
     QString decodeStatistics(uint8_t* payload, uint32_t p, const QString& base);
+    // Decoding of one valid frame; returns the description for the summary line
+    QString decodeReply(const uint8_t* buf, uint32_t size);
+    void storeArchiveRecords(uint8_t address, const uint8_t* records, uint32_t length);
     // Sequencer helpers
     void progressStep(bool ok);
     void sendPageWrite();
@@ -178,6 +178,22 @@ private:
     Crc16 crc;
     FrameAssembler assembler;
     std::function<void(const QString&)> gatePrompt;
+
+    // Records, written only by the decoders and the record-taking requests
+    uint8_t fwConfig[rec::fwcfg::kSize] = {};
+    DevInfo devInfo;
+    uint8_t hwConfig[rec::hwcfg::kSize] = {};
+    uint8_t rawData[rec::raw::kPacketSize] = {};
+    uint8_t exchangeData[rec::meas::kSize] = {};
+    uint8_t pcRawData[rec::pcraw::kSize] = {};
+    uint8_t archiveStatus[rec::archive::kBlockSize] = {};
+    uint8_t userData[rec::user::kBufferSize] = {};
+    uint8_t userDataSize = 0;
+    uint8_t userDataOffset = 0;
+    uint8_t archiveData[rec::archive::kMaxRecords * rec::archive::kRecordSize] = {};
+    uint8_t archiveReplyAddress = 0;
+    uint8_t stat[rec::stat::kSize] = {};
+    uint8_t pageBuf[rec::flash::kPageSize] = {};
 
     State state = State::Idle;
     uint32_t pendingCmd = 0;
@@ -213,22 +229,6 @@ private:
     // Set only around the sequencer's own requests: while a run is active,
     // sendCommand refuses every other request.
     bool sequencerSending = false;
-
-    // Records, written only by the decoders and the record-taking requests
-    DevInfo devInfo;
-    uint8_t fwConfig[rec::fwcfg::kSize] = {};
-    uint8_t hwConfig[rec::hwcfg::kSize] = {};
-    uint8_t rawData[rec::raw::kPacketSize] = {};
-    uint8_t exchangeData[rec::meas::kSize] = {};
-    uint8_t pcRawData[rec::pcraw::kSize] = {};
-    uint8_t archiveStatus[rec::archive::kBlockSize] = {};
-    uint8_t userData[rec::user::kBufferSize] = {};
-    uint8_t userDataSize = 0;
-    uint8_t userDataOffset = 0;
-    uint8_t archiveData[rec::archive::kMaxRecords * rec::archive::kRecordSize] = {};
-    uint8_t archiveReplyAddress = 0;
-    uint8_t stat[rec::stat::kSize] = {};
-    uint8_t pageBuf[rec::flash::kPageSize] = {};
 
     // Board session (see portClosed)
     uint32_t session = 0;
