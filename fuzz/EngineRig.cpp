@@ -1,5 +1,6 @@
 #include "EngineRig.h"
 
+#include "FrameBuilder.h"
 #include "Records.h"
 
 #include <cstdio>
@@ -85,9 +86,10 @@ struct EngineRig::Snapshot {
 EngineRig::EngineRig(uint8_t state) : proto(new proto_Vorlen_v2)
 {
     const StateSpec& spec = kStates[state % kStateCount];
-    proto->devInfo.progMode = spec.progMode;
-    proto->devInfo.devType = spec.devType;
     proto->setGatePrompt([](const QString&) {});
+    // The board's status arrives as a real reply, before anything is watched.
+    QByteArray status = FrameBuilder::getInfoReply(spec.progMode, spec.devType);
+    proto->parseReceived(reinterpret_cast<uint8_t*>(status.data()), static_cast<uint32_t>(status.size()));
 
     auto* engine = proto.get();
     QObject::connect(engine, &proto_Vorlen_v2::_transmit_data, [this](uint8_t* buf, uint32_t size) {
@@ -140,19 +142,19 @@ void EngineRig::allowCode(uint8_t code)
 void EngineRig::takeSnapshot(Snapshot& s) const
 {
     const proto_Vorlen_v2& e = *proto;
-    std::memcpy(s.devInfo, &e.devInfo, sizeof s.devInfo);
-    std::memcpy(s.hwConfig, e.hwConfig, sizeof s.hwConfig);
-    std::memcpy(s.fwConfig, e.fwConfig, sizeof s.fwConfig);
-    std::memcpy(s.rawData, e.rawData, sizeof s.rawData);
-    std::memcpy(s.exchangeData, e.exchangeData, sizeof s.exchangeData);
-    std::memcpy(s.pcRawData, e.pcRawData, sizeof s.pcRawData);
-    std::memcpy(s.archiveStatus, e.archiveStatus, sizeof s.archiveStatus);
-    std::memcpy(s.userData, e.userData, rec::user::kBufferSize);
-    s.userData[rec::user::kBufferSize] = e.userDataSize;
-    s.userData[rec::user::kBufferSize + 1] = e.userDataOffset;
-    std::memcpy(s.archiveData, e.archiveData, sizeof s.archiveData);
-    std::memcpy(s.stat, e.stat, sizeof s.stat);
-    std::memcpy(s.pageBuf, e.pageBuf, sizeof s.pageBuf);
+    std::memcpy(s.devInfo, &e.deviceInfo(), sizeof s.devInfo);
+    std::memcpy(s.hwConfig, e.hwConfigRecord(), sizeof s.hwConfig);
+    std::memcpy(s.fwConfig, e.fwConfigRecord(), sizeof s.fwConfig);
+    std::memcpy(s.rawData, e.rawDataRecord(), sizeof s.rawData);
+    std::memcpy(s.exchangeData, e.exchangeRecord(), sizeof s.exchangeData);
+    std::memcpy(s.pcRawData, e.pcRawRecord(), sizeof s.pcRawData);
+    std::memcpy(s.archiveStatus, e.archiveStatusRecord(), sizeof s.archiveStatus);
+    std::memcpy(s.userData, e.userDataRecord(), rec::user::kBufferSize);
+    s.userData[rec::user::kBufferSize] = e.userDataLength();
+    s.userData[rec::user::kBufferSize + 1] = e.userDataReached();
+    std::memcpy(s.archiveData, e.archiveRecords(), sizeof s.archiveData);
+    std::memcpy(s.stat, e.statRecord(), sizeof s.stat);
+    std::memcpy(s.pageBuf, e.pageRecord(), sizeof s.pageBuf);
 }
 
 void EngineRig::checkChanges(const Snapshot& before) const

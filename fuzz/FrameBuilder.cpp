@@ -1,26 +1,10 @@
 #include "FrameBuilder.h"
 
 #include "Crc16.h"
-#include "LittleEndian.h"
+#include "FrameCodec.h"
 #include "Records.h"
 
-#include <algorithm>
-
 namespace FrameBuilder {
-
-QByteArray frame(uint8_t code, const QByteArray& payload)
-{
-    const int length = payload.size() + static_cast<int>(rec::frame::kOverhead);
-    QByteArray f(length, '\0');
-    auto* p = reinterpret_cast<uint8_t*>(f.data());
-    p[0] = rec::frame::kStart;
-    le::put16(p + 1, static_cast<uint16_t>(length));
-    p[3] = code;
-    if (!payload.isEmpty())
-        std::copy(payload.constBegin(), payload.constEnd(), f.begin() + rec::frame::kPayload);
-    Crc16().append(p, static_cast<uint16_t>(length));
-    return f;
-}
 
 QByteArray withInnerCrc(const QByteArray& block)
 {
@@ -39,7 +23,7 @@ QByteArray getInfoReply(uint8_t progMode, uint8_t devType)
     payload[rec::devinfo::kFreePages] = 64;
     payload[rec::devinfo::kDevType] = static_cast<char>(devType);
     payload[rec::devinfo::kBlVersion] = 0x12;
-    return frame(rec::cmd::getInfo, payload);
+    return FrameCodec::build(rec::cmd::getInfo, payload);
 }
 
 } // namespace FrameBuilder

@@ -3,10 +3,9 @@
 
 #include <cstdint>
 
-// Reply frames as a board sends them: start byte, length, code, payload, CRC.
+// Reply payloads and frames as a board sends them; the frames come from FrameCodec.
 namespace FrameBuilder {
 
-QByteArray frame(uint8_t code, const QByteArray& payload);
 // The hardware configuration reply carries its own CRC after the 288-byte record.
 QByteArray withInnerCrc(const QByteArray& block);
 QByteArray getInfoReply(uint8_t progMode, uint8_t devType);

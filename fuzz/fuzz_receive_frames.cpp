@@ -18,6 +18,7 @@
 #include "Crc16.h"
 #include "EngineRig.h"
 #include "FrameBuilder.h"
+#include "FrameCodec.h"
 #include "LittleEndian.h"
 #include "QtForFuzzing.h"
 
@@ -58,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             const QByteArray big(in.u16() % kMaxRequestPayload, '\x5A');
             rig.send(code, reinterpret_cast<const uint8_t*>(big.constData()), static_cast<uint32_t>(big.size()));
         }
-        QByteArray frame = FrameBuilder::frame(code, payloadFrom(in, length, control & 0x01));
+        QByteArray frame = FrameCodec::build(code, payloadFrom(in, length, control & 0x01));
         if (control & 0x10) {
             auto* p = reinterpret_cast<uint8_t*>(frame.data());
             le::put16(p + 1, in.u16());

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "FrameBuilder.h"
+#include "FrameCodec.h"
 #include "LittleEndian.h"
 #include "MainWindow.h"
 #include "QtForFuzzing.h"
@@ -99,6 +100,12 @@ bool lastLoadAccepted()
         QStringLiteral("Файл обновления успешно загружен"));
 }
 
+// A reply as the board sends it, through the engine's receive path.
+void feed(proto_Vorlen_v2& engine, QByteArray frame)
+{
+    engine.parseReceived(reinterpret_cast<uint8_t*>(frame.data()), static_cast<uint32_t>(frame.size()));
+}
+
 void checkHeaderLabels()
 {
     const QString size = QString::number(le::u16(&accepted[UpdateSheet::kImageLength]));
@@ -112,14 +119,13 @@ void checkHeaderLabels()
 void runAndCheckFirstPage(uint8_t bootloaderMode)
 {
     proto_Vorlen_v2& engine = window->engine();
-    engine.devInfo.progMode = bootloaderMode;
+    feed(engine, FrameBuilder::getInfoReply(bootloaderMode, bootloaderMode ? 100 : 1));
     window->on_bl_Program_Run_Button_clicked();
     if (!engine.isProgramming())
         return;
     if (accepted.empty())
         fail("programming started without an accepted file");
-    QByteArray info = FrameBuilder::getInfoReply(bootloaderMode, bootloaderMode ? 100 : 1);
-    engine.parseReceived(reinterpret_cast<uint8_t*>(info.data()), static_cast<uint32_t>(info.size()));
+    feed(engine, FrameBuilder::getInfoReply(bootloaderMode, bootloaderMode ? 100 : 1));
     if (engine.isProgramming()) {
         const uint8_t* frame = engine.lastFrame();
         if (engine.lastFrameLength() != rec::flash::kPageSize + 7 || frame[3] != rec::cmd::flashWrite || frame[4] != 0) {
@@ -159,16 +165,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const uint8_t kModes[] = {0, 10, 1, 11};
     const uint8_t mode = kModes[at(data, size, 0) % 4];
     proto_Vorlen_v2& engine = window->engine();
-    engine.devInfo.progMode = mode;
-    engine.devInfo.devType = mode >= 10 ? 100 : 1;
+    feed(engine, FrameBuilder::getInfoReply(mode, mode >= 10 ? 100 : 1));
     // The view chooses a file only against a record the board has sent.
     QByteArray record(static_cast<int>(rec::fwcfg::kSize), '\0');
     record[rec::fwcfg::kFwVersion] = static_cast<char>(at(data, size, 1));
     record[rec::fwcfg::kBuildDay] = static_cast<char>(at(data, size, 2));
     record[rec::fwcfg::kBuildMonth] = static_cast<char>(at(data, size, 3));
     record[rec::fwcfg::kBuildYear] = static_cast<char>(at(data, size, 4));
-    QByteArray reply = FrameBuilder::frame(rec::cmd::getFwConfig, record);
-    engine.parseReceived(reinterpret_cast<uint8_t*>(reply.data()), static_cast<uint32_t>(reply.size()));
+    feed(engine, FrameCodec::build(rec::cmd::getFwConfig, record));
 
     window->on_logClear_Button_clicked();
     dialogs->shown.clear();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "EngineRig.h"
+#include "FrameCodec.h"
 #include "LittleEndian.h"
 #include "Records.h"
 #include "UpdateFileWriter.h"
@@ -129,8 +130,8 @@ QByteArray blockRecord(const QByteArray& reply)
 // One reply as the frames target reads it: control (start the request first), code, length, payload.
 QByteArray frameRecord(const QByteArray& reply)
 {
-    const QByteArray payload = reply.mid(4, reply.size() - 6);
-    return bytes({0x04, static_cast<uint8_t>(reply[3])}) + u16(static_cast<uint32_t>(payload.size())) + payload;
+    const QByteArray payload = FrameCodec::payload(reply);
+    return bytes({0x04, FrameCodec::code(reply)}) + u16(static_cast<uint32_t>(payload.size())) + payload;
 }
 
 QByteArray requestFrame(proto_Vorlen_v2& engine, const Request& r)

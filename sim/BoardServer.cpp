@@ -1,13 +1,19 @@
 #include "BoardServer.h"
 
+#include "FrameCodec.h"
 #include "SimulatorPorts.h"
 #include "StateFile.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLoggingCategory>
 
 #include <algorithm>
 #include <cmath>
+
+// One line per request and per injected fault; off unless enabled
+// (QT_LOGGING_RULES="rconf.sim.debug=true").
+Q_LOGGING_CATEGORY(lcSim, "rconf.sim", QtInfoMsg)
 
 namespace vboard {
 
@@ -184,6 +190,8 @@ void BoardServer::handleFrame(const QByteArray& frame)
         return;
     syncClock();
     const QByteArray reply = model.handleRequest(frame);
+    qCDebug(lcSim, "request 0x%02x (%d bytes), reply 0x%02x (%d bytes)", FrameCodec::code(frame), int(frame.size()),
+            FrameCodec::code(reply), int(reply.size()));
     if (model.restartPending())
         restartAfterFlush = true;
     if (!reply.isEmpty())
@@ -210,15 +218,19 @@ int BoardServer::randomBetween(int low, int high)
 
 void BoardServer::scheduleReply(QByteArray frame)
 {
-    if (opts.dropProbability > 0 && chance() < opts.dropProbability)
+    if (opts.dropProbability > 0 && chance() < opts.dropProbability) {
+        qCDebug(lcSim, "reply 0x%02x dropped", FrameCodec::code(frame));
         return;
+    }
     if (opts.corruptProbability > 0 && chance() < opts.corruptProbability) {
         const int at = randomBetween(0, frame.size() - 1);
         frame[at] = static_cast<char>(frame.at(at) ^ randomBetween(1, 255));
+        qCDebug(lcSim, "reply byte %d corrupted", at);
     }
     if (duplicateNext || (opts.duplicateProbability > 0 && chance() < opts.duplicateProbability)) {
         duplicateNext = false;
         frame += frame;
+        qCDebug(lcSim, "reply 0x%02x sent twice", FrameCodec::code(frame));
     }
     if (holdBackOrJoin(frame))
         return;

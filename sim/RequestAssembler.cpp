@@ -1,7 +1,6 @@
 #include "RequestAssembler.h"
 
-#include "LittleEndian.h"
-#include "Records.h"
+#include "FrameCodec.h"
 
 namespace vboard {
 
@@ -22,26 +21,22 @@ QList<QByteArray> RequestAssembler::extract()
 {
     QList<QByteArray> frames;
     for (;;) {
-        const int start = buffer.indexOf(static_cast<char>(rec::frame::kStart));
-        if (start < 0) {
-            buffer.clear();
+        const auto* front = reinterpret_cast<const uint8_t*>(buffer.constData());
+        const size_t available = static_cast<size_t>(buffer.size());
+        uint32_t length = 0;
+        switch (FrameCodec::examineFront(front, available, &length, false)) {
+        case FrameCodec::Front::Empty:
+        case FrameCodec::Front::Incomplete:
+            return frames;
+        case FrameCodec::Front::Junk:
+            buffer.remove(0, static_cast<int>(FrameCodec::toNextStart(front, available)));
+            break;
+        case FrameCodec::Front::Frame:
+            frames.append(buffer.left(static_cast<int>(length)));
+            buffer.remove(0, static_cast<int>(length));
             break;
         }
-        if (start > 0)
-            buffer.remove(0, start);
-        if (buffer.size() < 3)
-            break;
-        const uint32_t length = le::u16(reinterpret_cast<const uint8_t*>(buffer.constData()) + 1);
-        if (length < rec::frame::kOverhead || length > rec::frame::kMaxFrame) {
-            buffer.remove(0, 1); // not a frame start after all
-            continue;
-        }
-        if (static_cast<uint32_t>(buffer.size()) < length)
-            break;
-        frames.append(buffer.left(static_cast<int>(length)));
-        buffer.remove(0, static_cast<int>(length));
     }
-    return frames;
 }
 
 } // namespace vboard

@@ -1,7 +1,7 @@
 #include "VirtualBoard.h"
 
 #include "Crc16.h"
-#include "Frame.h"
+#include "FrameCodec.h"
 #include "LittleEndian.h"
 #include "Records.h"
 
@@ -271,14 +271,14 @@ void VirtualBoard::stopRecording()
 
 // ---- requests --------------------------------------------------------------
 
-bool VirtualBoard::allowedInProgram(uint8_t code) const
+bool VirtualBoard::accepts(Program program, uint8_t code)
 {
     namespace c = rec::cmd;
     switch (code) {
     case c::archiveControl: case c::archiveData: case c::setUserData: case c::getUserData: case c::bootloaderInit:
-        return running == Program::Main;
+        return program == Program::Main;
     case c::setHwConfig: case c::flashWrite: case c::flashRead: case c::setFwConfig: case c::bootloaderFinish:
-        return running == Program::Bootloader;
+        return program == Program::Bootloader;
     default:
         return true;
     }
@@ -286,22 +286,22 @@ bool VirtualBoard::allowedInProgram(uint8_t code) const
 
 QByteArray VirtualBoard::reply(uint8_t code, const QByteArray& payload) const
 {
-    return frame::build(code, payload);
+    return FrameCodec::build(code, payload);
 }
 
 QByteArray VirtualBoard::refusal() const
 {
-    return frame::build(rec::frame::kRefusal);
+    return FrameCodec::build(rec::frame::kRefusal);
 }
 
 QByteArray VirtualBoard::handleRequest(const QByteArray& request)
 {
-    if (!frame::isValid(request))
+    if (!FrameCodec::isFrame(request))
         return refusal();
-    const uint8_t code = frame::code(request);
-    if (!allowedInProgram(code))
+    const uint8_t code = FrameCodec::code(request);
+    if (!accepts(running, code))
         return refusal();
-    const QByteArray p = frame::payload(request);
+    const QByteArray p = FrameCodec::payload(request);
     namespace c = rec::cmd;
     switch (code) {
     case c::getInfo: return onGetInfo();

@@ -23,6 +23,8 @@ public:
 
     // One complete request frame in; the reply frame out (empty = no reply).
     QByteArray handleRequest(const QByteArray& frame);
+    // Whether the program executes the request or refuses it whatever it carries.
+    static bool accepts(Program program, uint8_t code);
 
     BoardType type() const { return boardType; }
     Program program() const { return running; }
@@ -81,7 +83,6 @@ public:
     quint64 persistentRevision() const { return revision; }
 
 private:
-    bool allowedInProgram(uint8_t code) const;
     QByteArray reply(uint8_t code, const QByteArray& payload = QByteArray()) const;
     QByteArray refusal() const;
     void touch() { ++revision; }

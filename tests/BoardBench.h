@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "BoardServer.h"
+#include "FrameCodec.h"
 #include "MainWindow.h"
 #include "ScriptedDialogs.h"
 #include "TestBytes.h"
@@ -92,7 +93,7 @@ public:
     {
         QList<QByteArray> out;
         for (const QByteArray& f : server->requests())
-            if (f.size() >= 4 && uint8_t(f[3]) == code)
+            if (FrameCodec::code(f) == code)
                 out << f;
         return out;
     }

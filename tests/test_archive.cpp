@@ -71,8 +71,7 @@ struct Bench {
     Bench()
     {
         w.setDialogs(&dialogs);
-        w.engine().devInfo.progMode = 1;
-        w.engine().devInfo.devType = 1;
+        feedStatus(w.engine(), 1, 1);
         QObject::connect(&w.engine(), &proto_Vorlen_v2::_transmit_data, &w,
                          [this](uint8_t* b, uint32_t n) { sent << QByteArray(reinterpret_cast<char*>(b), int(n)); });
     }
@@ -184,7 +183,7 @@ void TestArchive::statusStatesAndRefusals()
     QVERIFY(b.dataRequests().isEmpty());
 
     // In a bootloader the gate refuses status and start.
-    b.w.engine().devInfo.progMode = 0;
+    feedStatus(b.w.engine(), 0, 1);
     b.sent.clear();
     b.press("archive_GetStatus_button");
     b.press("archive_StartRecord_button");
@@ -290,12 +289,12 @@ void TestArchive::recordAndDownloadThroughBoard()
     ports->addItem(QStringLiteral("(") + server.linkPath() + QStringLiteral(")   RConf test"));
     ports->setCurrentIndex(ports->count() - 1);
     static_cast<QPushButton*>(get("serialPortAction_Button"))->click();
-    QTRY_VERIFY_WITH_TIMEOUT(w.engine().devInfo.progMode == 1 && !w.engine().isWaiting(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(w.engine().deviceInfo().progMode == 1 && !w.engine().isWaiting(), 10000);
 
     w.setClock([] { return QDateTime(QDate(2026, 3, 3), QTime(14, 5, 9)); });
     static_cast<QSpinBox*>(get("archive_Start_RecQtt_spinBox"))->setValue(20);   // rate index 0: 10 ms
     click("archive_StartRecord_button");
-    for (int i = 0; i < 100 && w.engine().archiveStatus[kState] != 3; ++i) {
+    for (int i = 0; i < 100 && w.engine().archiveStatusRecord()[kState] != 3; ++i) {
         QTest::qWait(100);
         click("archive_GetStatus_button");
     }

@@ -4,7 +4,6 @@
 
 #include <functional>
 
-#include "Crc16.h"
 #include "LittleEndian.h"
 #include "views_d_fixture.h"
 
@@ -147,16 +146,7 @@ void TestAtConsole::answerLineBreaksStay()
     auto* atPane = w.findChild<QPlainTextEdit*>(QStringLiteral("atCmd_Log_plainTextEdit"));
     QVERIFY(atPane);
 
-    auto reply = [](const QByteArray& payload) {
-        QByteArray frame(payload.size() + 6, '\0');
-        auto* p = reinterpret_cast<uint8_t*>(frame.data());
-        p[0] = rec::frame::kStart;
-        le::put16(p + 1, static_cast<uint16_t>(frame.size()));
-        p[3] = rec::cmd::bleAtCmd;
-        std::memcpy(p + 4, payload.constData(), static_cast<size_t>(payload.size()));
-        Crc16().append(p, static_cast<uint16_t>(frame.size()));
-        return frame;
-    };
+    auto reply = [](const QByteArray& payload) { return wireFrame(rec::cmd::bleAtCmd, payload); };
     auto feed = [&](const QByteArray& frame) {
         QByteArray copy = frame;
         w.engine().parseReceived(reinterpret_cast<uint8_t*>(copy.data()), static_cast<uint32_t>(copy.size()));

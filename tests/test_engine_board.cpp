@@ -6,7 +6,9 @@
 #include <QtTest>
 
 #include "BoardServer.h"
+#include "CommandTable.h"
 #include "Oru_SerialPort.h"
+#include "VirtualBoard.h"
 #include "test_engine_harness.h"
 
 using namespace vboard;
@@ -18,6 +20,7 @@ class EngineBoardTest : public QObject
 private slots:
     void repliesOverThePort_data();
     void repliesOverThePort();
+    void commandTableIsComplete();
 };
 
 void EngineBoardTest::repliesOverThePort_data()
@@ -58,8 +61,8 @@ void EngineBoardTest::repliesOverThePort()
     QSignalSpy info(&e.proto, &proto_Vorlen_v2::cmd_getInfo_received);
     e.send(0x00);
     QTRY_COMPARE_WITH_TIMEOUT(info.count(), 1, 10000);
-    QCOMPARE(e.proto.devInfo.progMode, uint8_t(0));
-    QCOMPARE(e.proto.devInfo.devType, uint8_t(2));
+    QCOMPARE(e.proto.deviceInfo().progMode, uint8_t(0));
+    QCOMPARE(e.proto.deviceInfo().devType, uint8_t(2));
 
     // A programming run reads every page back (the longest replies) and
     // compares it. A copy of a reply, or a reply that waited for the repeat
@@ -75,7 +78,7 @@ void EngineBoardTest::repliesOverThePort()
     QSignalSpy hw(&e.proto, &proto_Vorlen_v2::cmd_hwConfig_readed);
     e.send(0x31);
     QTRY_COMPARE_WITH_TIMEOUT(hw.count(), 1, 10000);
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(e.proto.hwConfig), 288), server.board().hwConfig());
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(e.proto.hwConfigRecord()), 288), server.board().hwConfig());
 
     // Every reply was taken whole, and only a reply held back by the board
     // cost a repeat; each copy, or each answer to a repeat, was set aside.
@@ -86,6 +89,31 @@ void EngineBoardTest::repliesOverThePort()
     QCOMPARE(repeats > 0, join > 0);
     for (const QString& line : e.logs)
         QVERIFY2(!line.startsWith(QStringLiteral("ОШИБКА")), qPrintable(line));
+}
+
+// Every request code has one row that can be sent and decoded, and the
+// tool's mode gate refuses exactly what the board's programs refuse.
+void EngineBoardTest::commandTableIsComplete()
+{
+    namespace c = rec::cmd;
+    const uint8_t codes[] = {c::getInfo, c::getDataExchange, c::getRawData, c::archiveControl, c::archiveData,
+                             c::setHwConfig, c::getHwConfig, c::setUserData, c::getUserData, c::bleAtCmd,
+                             c::flashWrite, c::flashRead, c::setFwConfig, c::getFwConfig, c::bootloaderInit,
+                             c::bootloaderFinish, c::flashWriteBlock, c::flashReadBlock, c::statistics};
+    QCOMPARE(int(CommandTable::end() - CommandTable::begin()), int(sizeof codes));
+    for (uint8_t code : codes) {
+        const CommandTable::Row* row = CommandTable::find(code);
+        QVERIFY2(row && row->code == code, qPrintable(QString::number(code, 16)));
+        const char* name = row->name;
+        QVERIFY2(QString::fromUtf8(row->start).startsWith(QStringLiteral("СТАРТ - ")), name);
+        QVERIFY2(row->replyMin >= rec::frame::kOverhead && row->description, name);
+        QCOMPARE(row->needs == CommandTable::Needs::Any, row->refusal == nullptr);
+        for (Program p : {Program::Bootloader, Program::Main}) {
+            const bool allowed = row->needs == CommandTable::Needs::Any ||
+                                 (row->needs == CommandTable::Needs::Main) == (p == Program::Main);
+            QVERIFY2(allowed == VirtualBoard::accepts(p, code), name);
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(EngineBoardTest)

@@ -46,7 +46,7 @@ void EngineDecodingTest::statusReply()
     e.clear();
     e.receive(bytes({0xAA, 0x0F, 0x00, 0x00, 0x01, 0x01, 0x01, 0x00, 0x40, 0x00, 0x01, 0x00, 0x12, 0x83, 0xCA}));
     QCOMPARE(info.count(), 1);
-    const DevInfo& d = e.proto.devInfo;
+    const DevInfo& d = e.proto.deviceInfo();
     QCOMPARE(d.progMode, uint8_t(1));
     QCOMPARE(d.flags, uint8_t(0x03));
     QCOMPARE(d.freePages, uint8_t(64));
@@ -74,13 +74,13 @@ void EngineDecodingTest::statusReply()
 void EngineDecodingTest::statusReplyTooShort()
 {
     EngineProbe e;
-    e.proto.devInfo.progMode = 11;
+    feedStatus(e.proto, 11);
     e.send(0x00);
     QSignalSpy info(&e.proto, &proto_Vorlen_v2::cmd_getInfo_received);
     e.clear();
     e.receive(wireFrame(0x00, bytes({0, 1, 1, 0, 64, 0, 1, 0})));
     QCOMPARE(info.count(), 0);
-    QCOMPARE(e.proto.devInfo.progMode, uint8_t(11));
+    QCOMPARE(e.proto.deviceInfo().progMode, uint8_t(11));
     QCOMPARE(e.logs.size(), 3);
     QCOMPARE(e.logs[0], QStringLiteral("ОШИБКА - ответ слишком короткий для команды 0x00: принято 14 байт, "
                                        "требуется не менее 15"));
@@ -98,7 +98,7 @@ void EngineDecodingTest::archiveStatus()
     const QByteArray block = filled(30, 3);
     e.receive(wireFrame(0x20, block));
     QCOMPARE(status.count(), 1);
-    QCOMPARE(record(e.proto.archiveStatus, 30), block);
+    QCOMPARE(record(e.proto.archiveStatusRecord(), 30), block);
     QCOMPARE(e.logs, QStringList({expected("запроса статуса архива"), kStop}));
 
     for (int size : {0, 29, 31}) {
@@ -108,7 +108,7 @@ void EngineDecodingTest::archiveStatus()
         QCOMPARE(e.logs, QStringList({expected("запроса статуса архива - формат ответа некорректный"), kStop}));
     }
     QCOMPARE(status.count(), 1);
-    QCOMPARE(record(e.proto.archiveStatus, 30), block);
+    QCOMPARE(record(e.proto.archiveStatusRecord(), 30), block);
 }
 
 void EngineDecodingTest::archiveRecords()
@@ -122,9 +122,9 @@ void EngineDecodingTest::archiveRecords()
     QCOMPARE(reply.size(), 136);
     e.receive(reply);
     QCOMPARE(data.count(), 1);
-    QCOMPARE(record(e.proto.archiveData + 8 * 64, 128), two);
-    QCOMPARE(record(e.proto.archiveData + 7 * 64, 64), QByteArray(64, '\0'));
-    QCOMPARE(record(e.proto.archiveData + 10 * 64, 64), QByteArray(64, '\0'));
+    QCOMPARE(record(e.proto.archiveRecords() + 8 * 64, 128), two);
+    QCOMPARE(record(e.proto.archiveRecords() + 7 * 64, 64), QByteArray(64, '\0'));
+    QCOMPARE(record(e.proto.archiveRecords() + 10 * 64, 64), QByteArray(64, '\0'));
     QCOMPARE(e.logs, QStringList({expected("запроса архивных данных"), kStop}));
 
     // Address and count only, no records: nothing stored, still signalled.
@@ -140,22 +140,23 @@ void EngineDecodingTest::archiveRecords()
 void EngineDecodingTest::archiveRecordsPastTheEnd()
 {
     EngineProbe e;
-    std::memset(e.proto.stat, 0x5A, sizeof e.proto.stat);
+    feedReply(e.proto, 0xFE, QByteArray(60, char(0x5A)));
+    e.clear();
     QSignalSpy data(&e.proto, &proto_Vorlen_v2::cmd_ArchiveData_received);
 
     // Records 98..101 announced: 98 and 99 fit, the rest is dropped.
     const QByteArray four = filled(256, 4);
     e.receive(wireFrame(0x21, bytes({98, 4}) + four));
     QCOMPARE(data.count(), 1);
-    QCOMPARE(record(e.proto.archiveData + 98 * 64, 128), four.left(128));
+    QCOMPARE(record(e.proto.archiveRecords() + 98 * 64, 128), four.left(128));
     QVERIFY(e.logs.first().startsWith(QStringLiteral("ОШИБКА - архивные данные выходят за пределы архива")));
 
     // An address beyond the archive stores nothing at all.
     e.receive(wireFrame(0x21, bytes({255, 8}) + filled(512, 6)));
     QCOMPARE(data.count(), 2);
-    QCOMPARE(record(e.proto.archiveData + 98 * 64, 128), four.left(128));
+    QCOMPARE(record(e.proto.archiveRecords() + 98 * 64, 128), four.left(128));
     // The record after the archive is untouched.
-    QCOMPARE(record(e.proto.stat, 60), QByteArray(60, char(0x5A)));
+    QCOMPARE(record(e.proto.statRecord(), 60), QByteArray(60, char(0x5A)));
 }
 
 void EngineDecodingTest::rawData_data()
@@ -187,7 +188,7 @@ void EngineDecodingTest::rawData()
     QFETCH(bool, stored);
     QFETCH(QString, line);
     EngineProbe e;
-    e.proto.devInfo.devType = uint8_t(devType);
+    feedStatus(e.proto, 1, uint8_t(devType));
     QSignalSpy raw(&e.proto, &proto_Vorlen_v2::cmd_RawData_received);
     e.send(0x1F);
     e.clear();
@@ -200,15 +201,15 @@ void EngineDecodingTest::rawData()
     lines << expected("запроса физических данных платы") << kStop;
     QCOMPARE(e.logs, lines);
     if (devType == 100)
-        QCOMPARE(record(e.proto.pcRawData, 256), stored ? packet : QByteArray(256, '\0'));
+        QCOMPARE(record(e.proto.pcRawRecord(), 256), stored ? packet : QByteArray(256, '\0'));
     else if (!stored)
-        QCOMPARE(record(e.proto.rawData, 256), QByteArray(256, '\0'));
+        QCOMPARE(record(e.proto.rawDataRecord(), 256), QByteArray(256, '\0'));
 }
 
 void EngineDecodingTest::rawDataKeepsOnlySlices()
 {
     EngineProbe e;
-    e.proto.devInfo.devType = 1;
+    feedStatus(e.proto, 1, 1);
     const QByteArray packet = filled(300, 17);
     e.receive(wireFrame(0x1F, packet));
     QByteArray want(256, '\0');
@@ -218,11 +219,11 @@ void EngineDecodingTest::rawDataKeepsOnlySlices()
         kept += s.length;
     }
     QCOMPARE(kept, rec::raw::kKeptBytes);
-    QCOMPARE(record(e.proto.rawData, 256), want);
+    QCOMPARE(record(e.proto.rawDataRecord(), 256), want);
     // Spot checks at packet offsets: run time kept, slot padding dropped.
-    QCOMPARE(e.proto.rawData[rec::raw::kRunTime], uint8_t(packet[int(rec::raw::kRunTime)]));
-    QCOMPARE(e.proto.rawData[36], uint8_t(0));
-    QCOMPARE(e.proto.rawData[248], uint8_t(0));
+    QCOMPARE(e.proto.rawDataRecord()[rec::raw::kRunTime], uint8_t(packet[int(rec::raw::kRunTime)]));
+    QCOMPARE(e.proto.rawDataRecord()[36], uint8_t(0));
+    QCOMPARE(e.proto.rawDataRecord()[248], uint8_t(0));
 }
 
 void EngineDecodingTest::exchangeData_data()
@@ -245,14 +246,14 @@ void EngineDecodingTest::exchangeData()
     QFETCH(int, size);
     QFETCH(QString, line);
     EngineProbe e;
-    e.proto.devInfo.devType = uint8_t(devType);
+    feedStatus(e.proto, 1, uint8_t(devType));
     QSignalSpy exchange(&e.proto, &proto_Vorlen_v2::cmd_DataExchange_received);
     e.send(0x10);
     e.clear();
     const QByteArray data = filled(size, 19);
     e.receive(wireFrame(0x10, data));
     QCOMPARE(exchange.count(), line.isEmpty() ? 1 : 0);
-    QCOMPARE(record(e.proto.exchangeData, 64), line.isEmpty() ? data : QByteArray(64, '\0'));
+    QCOMPARE(record(e.proto.exchangeRecord(), 64), line.isEmpty() ? data : QByteArray(64, '\0'));
     QStringList lines;
     if (!line.isEmpty())
         lines << line;
@@ -278,7 +279,7 @@ void EngineDecodingTest::hardwareConfiguration()
     e.clear();
     e.receive(wireFrame(0x31, good));
     QCOMPARE(readed.count(), 1);
-    QCOMPARE(record(e.proto.hwConfig, 288), good.left(288));
+    QCOMPARE(record(e.proto.hwConfigRecord(), 288), good.left(288));
     QCOMPARE(e.logs, QStringList({"HW Config: Аппаратная конфигурация загружена", summary, kStop}));
 
     // Too short, then a wrong inner CRC: the record keeps its contents.
@@ -292,16 +293,16 @@ void EngineDecodingTest::hardwareConfiguration()
     e.receive(wireFrame(0x31, wrong));
     QCOMPARE(e.logs, QStringList({"HW Config: ОШИБКА - некорректная контрольная сумма", summary, kStop}));
     QCOMPARE(readed.count(), 1);
-    QCOMPARE(record(e.proto.hwConfig, 288), good.left(288));
+    QCOMPARE(record(e.proto.hwConfigRecord(), 288), good.left(288));
 
     // Longer than the record: checked over its whole length, only 288 bytes kept.
-    std::memset(e.proto.fwConfig, 0x3C, sizeof e.proto.fwConfig);
+    feedReply(e.proto, 0x83, QByteArray(60, char(0x3C)));
     const QByteArray longer = hwBlock(300, 24);
     e.clear();
     e.receive(wireFrame(0x31, longer));
     QCOMPARE(readed.count(), 2);
-    QCOMPARE(record(e.proto.hwConfig, 288), longer.left(288));
-    QCOMPARE(record(e.proto.fwConfig, 60), QByteArray(60, char(0x3C)));
+    QCOMPARE(record(e.proto.hwConfigRecord(), 288), longer.left(288));
+    QCOMPARE(record(e.proto.fwConfigRecord(), 60), QByteArray(60, char(0x3C)));
     QCOMPARE(e.logs.size(), 4);
     QVERIFY(e.logs[0].startsWith(QStringLiteral("HW Config: ОШИБКА - конфигурация длиннее установленной")));
     QCOMPARE(e.logs[1], QStringLiteral("HW Config: Аппаратная конфигурация загружена"));
@@ -342,15 +343,15 @@ void EngineDecodingTest::userData()
     QVERIFY(e.logs.first().startsWith(QStringLiteral("ОШИБКА - ответ слишком короткий для команды 0x40")));
 
     // Read: the whole payload, its size through the signal.
-    e.proto.userDataSize = 44;
-    e.proto.userDataOffset = 7;
+    e.proto.writeUserData(u8(filled(44, 5)), 44);
+    e.proto.continueUserDataWrite(0, 7, 0);
     const QByteArray calib = filled(44, 31);
     e.send(0x41);
     e.clear();
     e.receive(wireFrame(0x41, calib));
     QCOMPARE(readed.count(), 1);
     QCOMPARE(readed.last(), 44u);
-    QCOMPARE(record(e.proto.userData, 44), calib);
+    QCOMPARE(record(e.proto.userDataRecord(), 44), calib);
     QCOMPARE(e.logs, QStringList({expected("чтения пользовательских калибровочных данных."), kStop}));
 
     // Longer than the buffer: cut to 255, the bytes after it untouched.
@@ -359,9 +360,9 @@ void EngineDecodingTest::userData()
     e.receive(wireFrame(0x41, huge));
     QCOMPARE(readed.count(), 2);
     QCOMPARE(readed.last(), 255u);
-    QCOMPARE(record(e.proto.userData, 255), huge.left(255));
-    QCOMPARE(e.proto.userDataSize, uint8_t(44));
-    QCOMPARE(e.proto.userDataOffset, uint8_t(7));
+    QCOMPARE(record(e.proto.userDataRecord(), 255), huge.left(255));
+    QCOMPARE(e.proto.userDataLength(), uint8_t(44));
+    QCOMPARE(e.proto.userDataReached(), uint8_t(7));
     QVERIFY(e.logs.first().startsWith(QStringLiteral("ОШИБКА - пользовательские данные длиннее 255 байт")));
 }
 
@@ -425,7 +426,7 @@ void EngineDecodingTest::flashReplies()
     e.clear();
     e.receive(wireFrame(0x81, bytes({3}) + page));
     QCOMPARE(seen, page);
-    QCOMPARE(record(e.proto.pageBuf, 1024), page);
+    QCOMPARE(record(e.proto.pageRecord(), 1024), page);
     QCOMPARE(e.logs, QStringList({expected(" чтения страницы Flash памяти № 3"), kStop}));
 
     // One byte short of a page: reported, pageBuf unchanged.
@@ -433,7 +434,7 @@ void EngineDecodingTest::flashReplies()
     e.clear();
     e.receive(wireFrame(0x81, bytes({4}) + filled(1023, 43)));
     QVERIFY(seen.isEmpty());
-    QCOMPARE(record(e.proto.pageBuf, 1024), page);
+    QCOMPARE(record(e.proto.pageRecord(), 1024), page);
     QCOMPARE(e.logs.first(), QStringLiteral("ОШИБКА - ответ слишком короткий для команды 0x81: принято 1030 байт, "
                                             "требуется не менее 1031"));
 
@@ -463,11 +464,11 @@ void EngineDecodingTest::configurationAndStatistics()
     const QByteArray cfg = filled(60, 47);
     e.receive(wireFrame(0x83, cfg + filled(4)));   // trailing bytes ignored
     QCOMPARE(fw.count(), 1);
-    QCOMPARE(record(e.proto.fwConfig, 60), cfg);
+    QCOMPARE(record(e.proto.fwConfigRecord(), 60), cfg);
     e.clear();
     e.receive(wireFrame(0x83, filled(59, 1)));
     QCOMPARE(fw.count(), 1);
-    QCOMPARE(record(e.proto.fwConfig, 60), cfg);
+    QCOMPARE(record(e.proto.fwConfigRecord(), 60), cfg);
     QVERIFY(e.logs.first().startsWith(QStringLiteral("ОШИБКА - ответ слишком короткий для команды 0x83")));
 
     const QByteArray stats = filled(60, 53);
@@ -475,11 +476,11 @@ void EngineDecodingTest::configurationAndStatistics()
     e.clear();
     e.receive(wireFrame(0xFE, stats));
     QCOMPARE(st.count(), 1);
-    QCOMPARE(record(e.proto.stat, 60), stats);
+    QCOMPARE(record(e.proto.statRecord(), 60), stats);
     QCOMPARE(e.logs, QStringList({expected("чтения статистики платы"), kStop}));
     e.receive(wireFrame(0xFE, filled(2)));
     QCOMPARE(st.count(), 1);
-    QCOMPARE(record(e.proto.stat, 60), stats);
+    QCOMPARE(record(e.proto.statRecord(), 60), stats);
 }
 
 void EngineDecodingTest::acknowledgementsAndRestarts()
@@ -514,11 +515,11 @@ void EngineDecodingTest::shortFramesEveryCode()
                              0x80, 0x81, 0x82, 0x83, 0x84, 0x85, 0x8A, 0x8B, 0xFE, 0xFF};
     for (int devType : {1, 100}) {
         EngineProbe e;
-        e.proto.devInfo.devType = uint8_t(devType);
         for (uint8_t code : codes) {
             for (int n = 0; n <= 70; ++n) {
+                if (e.proto.deviceInfo().devType != devType)   // a status reply of the loop changed it
+                    feedStatus(e.proto, 1, uint8_t(devType));
                 e.clear();
-                e.proto.devInfo.devType = uint8_t(devType);
                 QByteArray f = wireFrame(code, filled(n, code));
                 // Exact-size heap copy so any over-read is caught.
                 std::vector<uint8_t> exact(f.begin(), f.end());

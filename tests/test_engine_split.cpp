@@ -51,7 +51,7 @@ void EngineSplitTest::replyInPieces()
 {
     QFETCH(QList<int>, cuts);
     EngineProbe e;
-    e.proto.devInfo.devType = 1;
+    feedStatus(e.proto, 1, 1);
     QSignalSpy exchange(&e.proto, &proto_Vorlen_v2::cmd_DataExchange_received);
     e.send(0x10);
     e.clear();
@@ -63,7 +63,7 @@ void EngineSplitTest::replyInPieces()
     for (const QByteArray& part : parts)
         e.receive(part);
     QCOMPARE(exchange.count(), 1);
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(e.proto.exchangeData), 64), data);
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(e.proto.exchangeRecord()), 64), data);
     QCOMPARE(e.logs, QStringList({"Принят ожидаемый ответ на команду - запроса данных обмена", kStop}));
     // Nothing is left over to be rejected later.
     QTest::qWait(250);
@@ -84,7 +84,7 @@ void EngineSplitTest::pageReadInUsbPackets()
     for (int at = 0; at < frame.size(); at += 64)
         e.receive(frame.mid(at, 64));
     QCOMPARE(seen, page);
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(e.proto.pageBuf), 1024), page);
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(e.proto.pageRecord()), 1024), page);
     QCOMPARE(e.logs, QStringList({"Принят ожидаемый ответ на команду -  чтения страницы Flash памяти № 9", kStop}));
 }
 
@@ -178,7 +178,7 @@ void EngineSplitTest::replyStreams()
     QCOMPARE(info.count(), statuses);
     QCOMPARE(stat.count(), stats);
     if (stats)
-        QCOMPARE(QByteArray(reinterpret_cast<const char*>(e.proto.stat), 60), filled(60, 9));
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(e.proto.statRecord()), 60), filled(60, 9));
 }
 
 void EngineSplitTest::repeatedReplyIgnoredUntilNextRequest()

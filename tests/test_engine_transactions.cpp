@@ -4,6 +4,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include "FrameCodec.h"
 #include "test_engine_harness.h"
 
 static const QString kStop = QStringLiteral("СТОП - выполнение команды остановлено");
@@ -16,6 +17,8 @@ class EngineTransactionsTest : public QObject
 
 private slots:
     void checksumVectors();
+    void codecVectors_data();
+    void codecVectors();
     void requestFrames();
     void startLines_data();
     void startLines();
@@ -48,6 +51,51 @@ void EngineTransactionsTest::checksumVectors()
     QVERIFY(!crc.check(reinterpret_cast<const uint8_t*>(framed.constData()), uint16_t(framed.size())));
 }
 
+void EngineTransactionsTest::codecVectors_data()
+{
+    QTest::addColumn<QByteArray>("block");
+    QTest::addColumn<int>("front");   // FrameCodec::Front of the block at the front of a buffer
+    QTest::addColumn<int>("fault");   // FrameCodec::Fault of the block taken as one frame
+    QTest::addColumn<QByteArray>("payload");
+    using F = FrameCodec::Front;
+    using E = FrameCodec::Fault;
+    const QByteArray info = bytes({0xAA, 0x06, 0x00, 0x00, 0xC1, 0xFD});
+    QTest::newRow("getInfo") << info << int(F::Frame) << int(E::None) << QByteArray();
+    QTest::newRow("archive data 0, 8") << bytes({0xAA, 0x08, 0x00, 0x21, 0x00, 0x08, 0xA8, 0x1C}) << int(F::Frame)
+                                       << int(E::None) << bytes({0x00, 0x08});
+    QTest::newRow("refusal") << bytes({0xAA, 0x06, 0x00, 0xFF, 0x81, 0xBD}) << int(F::Frame) << int(E::None) << QByteArray();
+    QTest::newRow("nothing") << QByteArray() << int(F::Empty) << int(E::Checksum) << QByteArray();
+    QTest::newRow("start byte alone") << bytes({0xAA}) << int(F::Incomplete) << int(E::Checksum) << QByteArray();
+    QTest::newRow("wrong checksum") << bytes({0xAA, 0x06, 0x00, 0x00, 0xC1, 0xFE}) << int(F::Junk) << int(E::Checksum)
+                                    << QByteArray();
+    QTest::newRow("wrong start byte") << bytes({0x55, 0x06, 0x00, 0x00, 0xF1, 0xE9}) << int(F::Junk) << int(E::Start)
+                                      << QByteArray();
+    QTest::newRow("five bytes") << bytes({0xAA, 0x05, 0x00, 0x52, 0xB0}) << int(F::Junk) << int(E::Length) << QByteArray();
+    QTest::newRow("length field 7 of 6") << bytes({0xAA, 0x07, 0x00, 0x00, 0x90, 0x3D}) << int(F::Incomplete)
+                                         << int(E::Length) << QByteArray();
+}
+
+// The codec against byte vectors: building, finding at the front of a
+// buffer, the first failing check, code and payload.
+void EngineTransactionsTest::codecVectors()
+{
+    QFETCH(QByteArray, block);
+    QFETCH(int, front);
+    QFETCH(int, fault);
+    QFETCH(QByteArray, payload);
+    uint32_t length = 0;
+    QCOMPARE(int(FrameCodec::examineFront(u8(block), size_t(block.size()), &length)), front);
+    QCOMPARE(int(FrameCodec::firstFault(u8(block), size_t(block.size()))), fault);
+    if (fault != int(FrameCodec::Fault::None))
+        return;
+    QCOMPARE(int(length), block.size());
+    QCOMPARE(FrameCodec::build(FrameCodec::code(block), payload), block);
+    QCOMPARE(FrameCodec::payload(block), payload);
+    // Followed by the start of another frame, it is still found whole.
+    QCOMPARE(int(FrameCodec::examineFront(u8(block + block.left(3)), size_t(block.size() + 3), &length)), int(FrameCodec::Front::Frame));
+    QCOMPARE(int(FrameCodec::toNextStart(u8(block + block), size_t(2 * block.size()))), block.size());
+}
+
 void EngineTransactionsTest::requestFrames()
 {
     EngineProbe e;
@@ -65,13 +113,13 @@ void EngineTransactionsTest::requestFrames()
     }
 
     // set_HW_Config carries the engine's record and its CRC, not the caller's bytes.
-    for (int i = 0; i < int(rec::hwcfg::kSize); ++i)
-        e.proto.hwConfig[i] = uint8_t(i * 3 + 1);
+    const QByteArray record = filled(int(rec::hwcfg::kSize), 3);
+    e.proto.writeHwConfig(u8(record));
     e.send(0x30, bytes({9, 9, 9, 9}));
     const QByteArray hw = e.sent.last();
     QCOMPARE(hw.size(), 296);
     QCOMPARE(hw.mid(0, 4), bytes({0xAA, 0x28, 0x01, 0x30}));
-    QCOMPARE(hw.mid(4, 288), QByteArray(reinterpret_cast<const char*>(e.proto.hwConfig), 288));
+    QCOMPARE(hw.mid(4, 288), record);
     Crc16 crc;
     QVERIFY(crc.check(reinterpret_cast<const uint8_t*>(hw.constData()) + 4, 290));
     QVERIFY(crc.check(reinterpret_cast<const uint8_t*>(hw.constData()), 296));
@@ -242,7 +290,7 @@ void EngineTransactionsTest::timelineWithRealTimer()
     const QByteArray record = filled(60, 5);
     e.receive(wireFrame(0x83, record));
     QCOMPARE(updated.count(), 1);
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(e.proto.fwConfig), 60), record);
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(e.proto.fwConfigRecord()), 60), record);
     QCOMPARE(e.logs, QStringList({"Принят ожидаемый ответ на команду - чтения программной конфигурации. Успешное "
                                   "чтение",
                                   kStop}));
@@ -276,7 +324,7 @@ void EngineTransactionsTest::newCommandReplacesPending()
     const QByteArray stats = filled(60, 9);
     e.receive(wireFrame(0xFE, stats));
     QCOMPARE(statSpy.count(), 1);
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(e.proto.stat), 60), stats);
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(e.proto.statRecord()), 60), stats);
     QCOMPARE(e.logs, QStringList({"Принят неожидаемый ответ на другую команду - чтения статистики платы", kStop}));
     QVERIFY(!e.proto.isWaiting());
     QCOMPARE(e.proto.attemptsRemaining(), 0u);
@@ -417,7 +465,8 @@ void EngineTransactionsTest::gate()
     QFETCH(int, progMode);
     QFETCH(QString, refusal);
     EngineProbe e;
-    e.proto.devInfo.progMode = uint8_t(progMode);
+    feedStatus(e.proto, uint8_t(progMode));
+    e.clear();
     const bool allowed = e.proto.isCommandAvailable(uint32_t(code));
     QCOMPARE(allowed, refusal.isEmpty());
     QCOMPARE(e.prompts, refusal.isEmpty() ? QStringList() : QStringList({refusal}));
@@ -428,7 +477,7 @@ void EngineTransactionsTest::gate()
 void EngineTransactionsTest::gateWithoutPromptStillRefuses()
 {
     proto_Vorlen_v2 proto;
-    proto.devInfo.progMode = 1;
+    feedStatus(proto, 1);
     QTest::ignoreMessage(QtDebugMsg, "Команда записи аппаратной конфигурации недоступна в режиме основной программы");
     QVERIFY(!proto.isCommandAvailable(0x30));
     QVERIFY(proto.isCommandAvailable(0x84));

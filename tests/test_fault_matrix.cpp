@@ -120,8 +120,15 @@ public:
             if (line.startsWith(QStringLiteral("ПРОГРАММИРОВАНИЕ::: ")))
                 lastProgrammingLine = line;
         });
-        QObject::connect(&engine, &proto_Vorlen_v2::cmd_hwConfig_readed, [this] { readBack = true; });
-        QObject::connect(&engine, &proto_Vorlen_v2::cmd_userData_readed, [this](uint32_t) { readBack = true; });
+        // The block as the read-back reply brought it.
+        QObject::connect(&engine, &proto_Vorlen_v2::cmd_hwConfig_readed, [this] {
+            readBack = true;
+            readBlock = QByteArray(reinterpret_cast<const char*>(engine.hwConfigRecord()), int(rec::hwcfg::kSize));
+        });
+        QObject::connect(&engine, &proto_Vorlen_v2::cmd_userData_readed, [this](uint32_t n) {
+            readBack = true;
+            readBlock = QByteArray(reinterpret_cast<const char*>(engine.userDataRecord()), int(n));
+        });
         QObject::connect(server.get(), &BoardServer::requestReceived, [this](const QByteArray&) { onRequest(); });
     }
 
@@ -168,6 +175,7 @@ public:
     QStringList lines;
     QString lastProgrammingLine;
     bool readBack = false;
+    QByteArray readBlock;
     int requestCount = 0;
     std::unique_ptr<BoardServer> server;
     proto_Vorlen_v2 engine;
@@ -290,12 +298,7 @@ void TestFaultMatrix::firmwareMatrix()
 
         const QByteArray image = randomBytes(kPages * 1024, seed);
         const auto* img = reinterpret_cast<const uint8_t*>(image.constData());
-        uint8_t* fw = rig.engine.fwConfig;
-        le::put32(fw + rec::fwcfg::kSerialNumber, kSerial);
-        fw[rec::fwcfg::kFwVersion] = 7;
-        fw[rec::fwcfg::kBuildDay] = 17;
-        fw[rec::fwcfg::kBuildMonth] = 5;
-        fw[rec::fwcfg::kBuildYear] = 24;
+        rig.engine.stampFwConfig(kSerial, 7, 17, 5, 24);
 
         QElapsedTimer wall;
         wall.start();
@@ -366,13 +369,12 @@ void TestFaultMatrix::hwConfigMatrix()
         QVERIFY2(rig.start(), "the simulated board could not be opened");
 
         const QByteArray newBlock = randomBytes(static_cast<int>(rec::hwcfg::kSize), seed);
-        std::memcpy(rig.engine.hwConfig, newBlock.constData(), rec::hwcfg::kSize);
         const QString where = QStringLiteral("seed %1 (%2)").arg(seed).arg(faults.describe());
 
         QElapsedTimer wall;
         wall.start();
         const qint64 cpu0 = cpuMs();
-        rig.engine.sendCommand(rec::cmd::setHwConfig, nullptr, 0);
+        rig.engine.writeHwConfig(reinterpret_cast<const uint8_t*>(newBlock.constData()));
         const bool ended = rig.waitUntil([&] { return !rig.engine.isWaiting(); });
         const bool reportedSuccess = rig.logged(written);
 
@@ -385,7 +387,7 @@ void TestFaultMatrix::hwConfigMatrix()
         const qint64 cpu = cpuMs() - cpu0;
 
         const QByteArray held = rig.server->board().hwConfig();
-        judgeBlockWrite(tally, {where, ended, reportedSuccess, rig.readBack, QByteArray(reinterpret_cast<const char*>(rig.engine.hwConfig), static_cast<int>(rec::hwcfg::kSize)), held, oldBlock, newBlock,
+        judgeBlockWrite(tally, {where, ended, reportedSuccess, rig.readBack, rig.readBlock, held, oldBlock, newBlock,
                                 wall.elapsed(), cpu});
     }
     tally.print("hardware configuration", runs);
@@ -410,31 +412,24 @@ void TestFaultMatrix::userCalibrationMatrix()
         QVERIFY2(rig.start(), "the simulated board could not be opened");
 
         const QByteArray newBlock = randomBytes(size, seed);
-        std::memcpy(rig.engine.userData, newBlock.constData(), static_cast<size_t>(size));
-        rig.engine.userDataSize = static_cast<uint8_t>(size);
-        rig.engine.userDataOffset = 0;
-        QByteArray payload;
-        payload.append('\0').append(static_cast<char>(size)).append('\1').append(newBlock);
         const QString where = QStringLiteral("seed %1 (%2)").arg(seed).arg(faults.describe());
 
         QElapsedTimer wall;
         wall.start();
         const qint64 cpu0 = cpuMs();
-        rig.engine.sendCommand(rec::cmd::setUserData, reinterpret_cast<const uint8_t*>(payload.constData()),
-                               static_cast<uint32_t>(payload.size()));
+        rig.engine.writeUserData(reinterpret_cast<const uint8_t*>(newBlock.constData()), uint8_t(size));
         const bool ended = rig.waitUntil([&] { return !rig.engine.isWaiting(); });
         const bool reportedSuccess = rig.logged(written);
 
         if (ended && rig.reopen()) {
             rig.lines.clear();
-            std::memset(rig.engine.userData, 0, rec::user::kBufferSize);
             rig.engine.sendCommand(rec::cmd::getUserData, nullptr, 0);
             rig.waitUntil([&] { return !rig.engine.isWaiting(); });
         }
         const qint64 cpu = cpuMs() - cpu0;
 
         const QByteArray held = rig.server->board().userData();
-        judgeBlockWrite(tally, {where, ended, reportedSuccess, rig.readBack, QByteArray(reinterpret_cast<const char*>(rig.engine.userData), size), held, oldBlock, newBlock,
+        judgeBlockWrite(tally, {where, ended, reportedSuccess, rig.readBack, rig.readBlock.left(size), held, oldBlock, newBlock,
                                 wall.elapsed(), cpu});
     }
     tally.print("user calibration", runs);

@@ -1,10 +1,10 @@
 #include <QtTest>
 
+#include <cstring>
 #include <vector>
 
-#include "Crc16.h"
-#include "LittleEndian.h"
 #include "Records.h"
+#include "TestBytes.h"
 #include "proto_Vorlen_v2.h"
 
 // Inputs the fuzzers turned up, kept as tests: each replays the received
@@ -18,19 +18,6 @@ private slots:
 };
 
 namespace {
-
-QByteArray frame(uint8_t code, const QByteArray& payload)
-{
-    const int length = payload.size() + 6;
-    QByteArray f(length, '\0');
-    auto* p = reinterpret_cast<uint8_t*>(f.data());
-    p[0] = 0xAA;
-    le::put16(p + 1, static_cast<uint16_t>(length));
-    p[3] = code;
-    std::copy(payload.begin(), payload.end(), f.begin() + 4);
-    Crc16().append(p, static_cast<uint16_t>(length));
-    return f;
-}
 
 void deliver(proto_Vorlen_v2& engine, const QByteArray& block)
 {
@@ -70,9 +57,9 @@ void TestFuzzRegressions::codeOfAFrameCompletedByTheNextBlock()
     proto_Vorlen_v2 engine;
     Recorder seen(engine);
     const QByteArray cfg = QByteArray(60, '\x21');
-    const QByteArray reply = frame(rec::cmd::getFwConfig, cfg);
+    const QByteArray reply = wireFrame(rec::cmd::getFwConfig, cfg);
     uint8_t statBefore[rec::stat::kSize];
-    std::memcpy(statBefore, engine.stat, sizeof statBefore);
+    std::memcpy(statBefore, engine.statRecord(), sizeof statBefore);
     int updates = 0;
     QObject::connect(&engine, &proto_Vorlen_v2::cmd_fwConfig_updated, [&updates] { ++updates; });
 
@@ -80,8 +67,8 @@ void TestFuzzRegressions::codeOfAFrameCompletedByTheNextBlock()
     deliver(engine, reply.left(3));
     deliver(engine, reply.mid(3));
     QCOMPARE(updates, 1);
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(engine.fwConfig), 60), cfg);
-    QVERIFY(std::memcmp(statBefore, engine.stat, sizeof statBefore) == 0);
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(engine.fwConfigRecord()), 60), cfg);
+    QVERIFY(std::memcmp(statBefore, engine.statRecord(), sizeof statBefore) == 0);
     QVERIFY(seen.lines.contains(
         QStringLiteral("Принят ожидаемый ответ на команду - чтения программной конфигурации. Успешное чтение")));
     QVERIFY(!engine.isWaiting());
@@ -94,13 +81,12 @@ void TestFuzzRegressions::shortStatusReplyIsNoBootloaderCheck()
 {
     proto_Vorlen_v2 engine;
     Recorder seen(engine);
-    engine.devInfo.progMode = 0;   // from an earlier status reply
-    engine.devInfo.devType = 1;
+    feedStatus(engine, 0, 1);   // an earlier status reply
     const QByteArray image(1024, '\x5C');
     engine.startProgramming(reinterpret_cast<const uint8_t*>(image.constData()), 1024);
     QCOMPARE(seen.sentWithCode(rec::cmd::getInfo), 1);
 
-    deliver(engine, frame(rec::cmd::getInfo, QByteArray()));   // AA 06 00 00 C1 FD
+    deliver(engine, wireFrame(rec::cmd::getInfo, QByteArray()));   // AA 06 00 00 C1 FD
     QVERIFY(seen.lines.contains(
         QStringLiteral("ОШИБКА - ответ слишком короткий для команды 0x00: принято 6 байт, требуется не менее 15")));
     QCOMPARE(seen.sentWithCode(rec::cmd::flashWrite), 0);

@@ -66,7 +66,7 @@ struct Bench : bench::Bench {
         if (!start())
             return false;
         bench::Bench::click("serialPortAction_Button");
-        if (!QTest::qWaitFor([this] { return window->engine().devInfo.devType != 0 && idle(); }, 10000))
+        if (!QTest::qWaitFor([this] { return window->engine().deviceInfo().devType != 0 && idle(); }, 10000))
             return false;
         // Entering the tab locks writing until a read.
         tabs("cmds")->setCurrentWidget(widget("dev_bootloader"));
@@ -150,7 +150,7 @@ void TestHwConfig::versionZeroIsRefusedBeforeTheGate()
     w.setDialogs(&dialogs);
     int sent = 0;
     QObject::connect(&w.engine(), &proto_Vorlen_v2::_transmit_data, &w, [&sent] { ++sent; });
-    w.engine().devInfo.progMode = 1;   // a main program runs
+    feedStatus(w.engine(), 1);   // a main program runs
     auto* set = w.findChild<QPushButton*>(QStringLiteral("hwConfig_Set_Button"));
     auto* version = w.findChild<QSpinBox*>(QStringLiteral("hwConfig_devVers_SpinBox"));
     for (QWidget* p = set->parentWidget(); p; p = p->parentWidget())
@@ -166,7 +166,7 @@ void TestHwConfig::versionZeroIsRefusedBeforeTheGate()
     QCOMPARE(dialogs.shown[0].text, QStringLiteral("Не установлена версия аппаратного обеспечения устройства!"));
     QCOMPARE(dialogs.shown[1].kind, QStringLiteral("gate"));
     QCOMPARE(sent, 0);
-    QCOMPARE(w.engine().hwConfig[rec::hwcfg::kHwVersion], uint8_t(0));   // refused writes change nothing
+    QCOMPARE(w.engine().hwConfigRecord()[rec::hwcfg::kHwVersion], uint8_t(0));   // refused writes change nothing
 }
 
 void TestHwConfig::defaultsOfBothLaboratoryTypes()

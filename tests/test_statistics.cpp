@@ -2,7 +2,6 @@
 #include <QTabWidget>
 #include <QtTest>
 
-#include "Crc16.h"
 #include "LittleEndian.h"
 #include "views_d_fixture.h"
 
@@ -92,14 +91,7 @@ void TestStatistics::labelFormats()
     auto answer = [&](const QByteArray& record) {
         QVERIFY(QMetaObject::invokeMethod(&w, "on_stat_get_button_clicked"));
         QCOMPARE(w.engine().pendingCommand(), uint32_t(rec::cmd::statistics));
-        QByteArray frame(record.size() + 6, '\0');
-        auto* p = reinterpret_cast<uint8_t*>(frame.data());
-        p[0] = rec::frame::kStart;
-        le::put16(p + 1, static_cast<uint16_t>(frame.size()));
-        p[3] = rec::cmd::statistics;
-        std::memcpy(p + 4, record.constData(), static_cast<size_t>(record.size()));
-        Crc16().append(p, static_cast<uint16_t>(frame.size()));
-        w.engine().parseReceived(p, static_cast<uint32_t>(frame.size()));
+        feedReply(w.engine(), rec::cmd::statistics, record);
     };
 
     answer(statRecord(1, 0, 2, 3600, 0, 0xFFFF));

@@ -51,12 +51,11 @@ struct ViewFixture {
     ViewFixture(uint8_t progMode, const QByteArray& record, uint8_t flags = 3)
     {
         w.setDialogs(&dialogs);
-        w.engine().devInfo.progMode = progMode;
-        w.engine().devInfo.flags = flags;
+        feedStatus(w.engine(), progMode, 0, flags);
         // As the board answers get_FW_Config: a file is chosen only against a record read from the board.
-        QByteArray reply = wireFrame(rec::cmd::getFwConfig, record);
-        w.engine().parseReceived(reinterpret_cast<uint8_t*>(reply.data()), uint32_t(reply.size()));
+        boardRecord(record);
     }
+    void boardRecord(const QByteArray& record) { feedReply(w.engine(), rec::cmd::getFwConfig, record); }
 
     void choose(const QString& path)
     {
@@ -408,7 +407,7 @@ void TestUpdateSheet::acceptedFileFillsTheView()
     QVERIFY(f.runEnabled());
 
     // A smaller serial number is taken as it is.
-    le::put32(f.w.engine().fwConfig, 123456);
+    f.boardRecord(fwRecord(123456, 0, 0, 1, QDate(2020, 1, 1)));
     f.choose(path);
     QCOMPARE(widget<QSpinBox>(f.w, "bl_Program_SN_SpinBox")->value(), 123456);
 }
@@ -443,8 +442,8 @@ void TestUpdateSheet::rejectedOrDeclinedFileIsNeverProgrammed()
     QCOMPARE(frame.size(), 1031);
     QCOMPARE(frame.mid(5, 1024), imageA.left(1024));
     // And the record to be written describes file A.
-    QCOMPARE(f.w.engine().fwConfig[rec::fwcfg::kFwVersion], uint8_t(9));
-    QCOMPARE(f.w.engine().fwConfig[rec::fwcfg::kBuildYear], uint8_t(25));
+    QCOMPARE(f.w.engine().fwConfigRecord()[rec::fwcfg::kFwVersion], uint8_t(9));
+    QCOMPARE(f.w.engine().fwConfigRecord()[rec::fwcfg::kBuildYear], uint8_t(25));
 }
 
 void TestUpdateSheet::shortImageIsNotStarted()
@@ -463,15 +462,16 @@ void TestUpdateSheet::shortImageIsNotStarted()
     QCOMPARE(transmitted.count(), 0);
     QVERIFY(!f.w.engine().isProgramming());
     // The record fields were prepared before the size check.
-    QCOMPARE(le::u32(f.w.engine().fwConfig), 31337u);
-    QCOMPARE(f.w.engine().fwConfig[rec::fwcfg::kFwVersion], uint8_t(2));
+    QCOMPARE(le::u32(f.w.engine().fwConfigRecord()), 31337u);
+    QCOMPARE(f.w.engine().fwConfigRecord()[rec::fwcfg::kFwVersion], uint8_t(2));
 
     // In a main program the gate refuses before anything else.
-    f.w.engine().devInfo.progMode = 1;
-    le::put32(f.w.engine().fwConfig, 0);
+    feedStatus(f.w.engine(), 1, 0);
+    f.w.engine().stampFwConfig(0, 0, 0, 0, 0);
+    transmitted.clear();   // what the status view asks of a main program
     f.w.on_bl_Program_Run_Button_clicked();
     QCOMPARE(f.dialogs.shown.last().kind, QStringLiteral("gate"));
-    QCOMPARE(le::u32(f.w.engine().fwConfig), 0u);
+    QCOMPARE(le::u32(f.w.engine().fwConfigRecord()), 0u);
     QCOMPARE(transmitted.count(), 0);
 }
 
@@ -480,10 +480,7 @@ void TestUpdateSheet::configurationLabels()
     ViewFixture f(0, QByteArray(60, '\0'));
     const char* names[] = {"bl_fwConf_sn_label", "bl_fwConf_CRC_label", "bl_fwConf_len_label", "bl_fwConf_date_label",
                            "bl_fwConf_vers_label"};
-    auto feed = [&f](const QByteArray& record) {
-        QByteArray reply = wireFrame(rec::cmd::getFwConfig, record);
-        f.w.engine().parseReceived(reinterpret_cast<uint8_t*>(reply.data()), uint32_t(reply.size()));
-    };
+    auto feed = [&f](const QByteArray& record) { f.boardRecord(record); };
     feed(fwRecord(4294967295u, 0x00FF, 4096, 17, QDate(2023, 11, 30)));
     QCOMPARE(f.text("bl_fwConf_status_label"), QStringLiteral("Успешно"));
     QCOMPARE(f.text("bl_fwConf_sn_label"), QStringLiteral("4294967295"));
@@ -496,7 +493,7 @@ void TestUpdateSheet::configurationLabels()
     QCOMPARE(f.text("bl_fwConf_date_label"), QString());
     QCOMPARE(f.text("bl_fwConf_CRC_label"), QStringLiteral("0xabcd"));
 
-    f.w.engine().devInfo.flags = 2;   // configuration not valid
+    feedStatus(f.w.engine(), 0, 0, 2);   // configuration not valid
     feed(fwRecord(99, 0x1234, 2048, 3, QDate(2024, 1, 1)));
     QCOMPARE(f.text("bl_fwConf_status_label"), QStringLiteral("Ошибка. Данные недостоверны"));
     for (const char* name : names)

@@ -56,7 +56,7 @@ struct Bench : bench::Bench {
         if (!start())
             return false;
         bench::Bench::click("serialPortAction_Button");
-        if (!QTest::qWaitFor([this] { return window->engine().devInfo.progMode == 1 && idle(); }, 10000))
+        if (!QTest::qWaitFor([this] { return window->engine().deviceInfo().progMode == 1 && idle(); }, 10000))
             return false;
         // As the user does: come back to the laboratory tab, which opens the page of the board's type.
         tabs("cmds")->setCurrentIndex(0);
@@ -116,7 +116,7 @@ void TestUserCalibration::defaultsGoOutAsOneChunk()
             : bytes({0x00, 0x2C, 0x01}) + floats({1, 0, 1, 0, 1, 0, 1, 0, 1, 0}) + bytes({2, 1, 2, 0xA5});
         QCOMPARE(b.writes(), QList<QByteArray>{expected});
         QCOMPARE(b.server->board().userData(), expected.mid(3));
-        QCOMPARE(int(b.window->engine().userDataOffset), expected.size() - 3);
+        QCOMPARE(int(b.window->engine().userDataReached()), expected.size() - 3);
         QVERIFY(b.dialogs.shown.isEmpty());
     }
 }
@@ -191,6 +191,7 @@ void TestUserCalibration::continuationShortReplyAndGate()
     MainWindow w;
     ScriptedDialogs dialogs;
     w.setDialogs(&dialogs);
+    feedStatus(w.engine(), 0, 1);   // the status view asks for the firmware record of a bootloader
     QList<QByteArray> sent;
     QObject::connect(&w.engine(), &proto_Vorlen_v2::_transmit_data, &w,
                      [&sent](uint8_t* buf, uint32_t n) { sent << QByteArray(reinterpret_cast<char*>(buf), int(n)); });
@@ -198,7 +199,6 @@ void TestUserCalibration::continuationShortReplyAndGate()
     auto* write = w.findChild<QPushButton*>(QStringLiteral("userData_write_Button"));
     for (QWidget* p = read->parentWidget(); p; p = p->parentWidget())
         p->setEnabled(true);   // no board: the page is opened by hand
-    w.engine().devInfo.devType = 1;
 
     // Bootloader: both requests refused by the gate.
     write->setEnabled(true);
@@ -209,7 +209,7 @@ void TestUserCalibration::continuationShortReplyAndGate()
     QVERIFY(sent.isEmpty());
 
     // A short read reply is neither shown nor opens writing.
-    w.engine().devInfo.progMode = 1;
+    feedStatus(w.engine(), 1, 1);
     write->setEnabled(false);
     auto* k = w.findChild<QDoubleSpinBox*>(QStringLiteral("physic_k_tempSens_dSpinBox"));
     k->setValue(2.5);
@@ -227,14 +227,14 @@ void TestUserCalibration::continuationShortReplyAndGate()
     write->click();
     feed(w, rec::cmd::setUserData, bytes({0, 40, 0}));
     QCOMPARE(sent.size(), 1);
-    QCOMPARE(w.engine().userDataOffset, uint8_t(40));
+    QCOMPARE(w.engine().userDataReached(), uint8_t(40));
     write->click();
     feed(w, rec::cmd::setUserData, bytes({0, 24, 0}));
     QCOMPARE(sent.size(), 3);
     QCOMPARE(sent[2].mid(4, 3), bytes({24, 16, 1}));
     QCOMPARE(sent[2].mid(7, 16), sent[1].mid(7 + 24, 16));
 
-    w.engine().devInfo.devType = 0;   // type not set: nothing is sent
+    feedStatus(w.engine(), 1, 0);   // type not set: nothing is sent
     write->click();
     QCOMPARE(sent.size(), 3);
 }

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "BoardBench.h"
+#include "FrameCodec.h"
 
 namespace viewsd {
 
@@ -18,7 +19,7 @@ inline bool waitFor(const std::function<bool()>& cond, int timeoutMs = 8000)
 
 inline QByteArray payloadOf(const QByteArray& frame)
 {
-    return frame.size() >= 6 ? frame.mid(4, frame.size() - 6) : QByteArray();
+    return FrameCodec::payload(frame);
 }
 
 inline QByteArray hex(const char* spaced)
@@ -43,7 +44,7 @@ public:
         if (!start())
             return false;
         click("serialPortAction_Button");
-        return waitFor([&] { return window->engine().devInfo.progMode == expectedProgMode && idle(); });
+        return waitFor([&] { return window->engine().deviceInfo().progMode == expectedProgMode && idle(); });
     }
 
     bool idle() { return !window->engine().isWaiting(); }
@@ -62,7 +63,7 @@ public:
     {
         int n = 0;
         for (const QByteArray& f : sent)
-            n += f.size() >= 4 && static_cast<uint8_t>(f[3]) == code;
+            n += FrameCodec::code(f) == code;
         return n;
     }
 

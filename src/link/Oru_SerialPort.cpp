@@ -5,6 +5,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QSerialPortInfo>
 
 #include <algorithm>
@@ -13,6 +14,8 @@
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
+
+Q_LOGGING_CATEGORY(lcLink, "rconf.link")
 
 namespace {
 
@@ -93,13 +96,13 @@ Oru_SerialPort::~Oru_SerialPort() = default;
 
 QStringList Oru_SerialPort::freePortList()
 {
-    qDebug() << "modbus:: Update port list";
+    qCDebug(lcLink) << "modbus:: Update port list";
     QStringList result;
     auto add = [&result](const QString& name, const QString& manufacturer, const QString& description) {
         result << QStringLiteral("(") + name + QStringLiteral(")   ") + manufacturer + QStringLiteral(" ") + description;
-        qDebug() << "Serial port " << name << " is free";
-        qDebug() << "Serial port manufacturer " << manufacturer;
-        qDebug() << "Serial port description " << description;
+        qCDebug(lcLink) << "Serial port " << name << " is free";
+        qCDebug(lcLink) << "Serial port manufacturer " << manufacturer;
+        qCDebug(lcLink) << "Serial port description " << description;
     };
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
         if (isBusy(info))
@@ -118,10 +121,10 @@ int Oru_SerialPort::openPort(const QString& portText, uint32_t baud, uint8_t dat
     failureDetail.clear();
     const QString name = PortNames::extract(portText);
     if (name.isEmpty()) {
-        qDebug() << "SerialPort:: port name incorrect";
+        qCDebug(lcLink) << "SerialPort:: port name incorrect";
         return fail(3, OpenFailure::Reason::NoPortName);
     }
-    qDebug() << "SerialPort:: try to connect to port with " << name << " and speed " << baud;
+    qCDebug(lcLink) << "SerialPort:: try to connect to port with " << name << " and speed " << baud;
 
     QSerialPortInfo found;
     bool known = false;
@@ -136,12 +139,12 @@ int Oru_SerialPort::openPort(const QString& portText, uint32_t baud, uint8_t dat
     // /dev/serial/by-id links) open as they are.
     const bool byPath = !known && PortNames::isAbsolutePath(name) && PortNames::isTerminalDevice(name);
     if (!known && !byPath) {
-        qDebug() << "SerialPort:: port is not found";
+        qCDebug(lcLink) << "SerialPort:: port is not found";
         return fail(3, OpenFailure::Reason::NotFound);
     }
-    qDebug() << "SerialPort:: Serial port " << name << " founded";
+    qCDebug(lcLink) << "SerialPort:: Serial port " << name << " founded";
     if (known && isBusy(found)) {
-        qDebug() << "SerialPort:: Serial port is busy";
+        qCDebug(lcLink) << "SerialPort:: Serial port is busy";
         return fail(1, OpenFailure::Reason::Busy);
     }
 
@@ -156,12 +159,12 @@ int Oru_SerialPort::openPort(const QString& portText, uint32_t baud, uint8_t dat
     if (!serialPort.open(QIODevice::ReadWrite)) {
         const QSerialPort::SerialPortError error = serialPort.error();
         const QString detail = serialPort.errorString();
-        qDebug() << "SerialPort:: Error port opening" << errorName(error);
+        qCDebug(lcLink) << "SerialPort:: Error port opening" << errorName(error);
         serialPort.close();
         const QString location = known ? found.systemLocation() : name;
         return fail(2, OpenFailure::fromOpenError(error, mayReadAndWrite(location)), detail);
     }
-    qDebug() << "SerialPort:: " << name << " open";
+    qCDebug(lcLink) << "SerialPort:: " << name << " open";
     opened = true;
     return 0;
 }
@@ -187,7 +190,7 @@ void Oru_SerialPort::send(uint8_t* buf, uint32_t size)
     if (!opened)
         return;
     serialPort.write(reinterpret_cast<const char*>(buf), static_cast<qint64>(size));
-    qDebug() << "SerialPort:: sended " << size << " bytes";
+    qCDebug(lcLink) << "SerialPort:: sended " << size << " bytes";
 }
 
 void Oru_SerialPort::readData()
@@ -211,7 +214,7 @@ void Oru_SerialPort::onError(QSerialPort::SerialPortError error)
     // resource errors in a tight loop; close once and tell the owner.
     if (!opened || (error != QSerialPort::ResourceError && error != QSerialPort::ReadError))
         return;
-    qDebug() << "SerialPort:: port lost" << errorName(error);
+    qCDebug(lcLink) << "SerialPort:: port lost" << errorName(error);
     serialPort.close();
     opened = false;
     emit portLost();

@@ -1,14 +1,9 @@
 #include "FrameAssembler.h"
 
-#include <algorithm>
-
-#include "Crc16.h"
-#include "LittleEndian.h"
-#include "Records.h"
+#include "FrameCodec.h"
 
 namespace {
 constexpr int kDefaultHoldMs = 100;
-constexpr uint32_t kLengthFieldEnd = 3;   // start byte and the two length bytes
 // Garbage that never stops is still reported now and then, not kept forever.
 constexpr size_t kJunkReportSize = rec::frame::kMaxFrame;
 } // namespace
@@ -48,14 +43,14 @@ void FrameAssembler::drain(bool final)
 {
     for (;;) {
         uint32_t length = 0;
-        switch (examineFront(&length)) {
-        case Front::Empty:
+        switch (FrameCodec::examineFront(rx.data() + head, rx.size() - head, &length)) {
+        case FrameCodec::Front::Empty:
             holdTimer.stop();
             rx.clear();
             head = 0;
             reportJunk();
             return;
-        case Front::Frame: {
+        case FrameCodec::Front::Frame: {
             reportJunk();
             // Taken out first: the sink may feed us again while it runs.
             const auto from = rx.begin() + static_cast<std::ptrdiff_t>(head);
@@ -65,10 +60,10 @@ void FrameAssembler::drain(bool final)
                 frameOut(frame.data(), length);
             break;
         }
-        case Front::Junk:
+        case FrameCodec::Front::Junk:
             dropUpToNextStart();
             break;
-        case Front::Incomplete:
+        case FrameCodec::Front::Incomplete:
             if (final) {
                 dropUpToNextStart();
                 break;
@@ -81,32 +76,12 @@ void FrameAssembler::drain(bool final)
     }
 }
 
-FrameAssembler::Front FrameAssembler::examineFront(uint32_t* length) const
-{
-    const size_t available = rx.size() - head;
-    if (available == 0)
-        return Front::Empty;
-    const uint8_t* p = rx.data() + head;
-    if (p[0] != rec::frame::kStart)
-        return Front::Junk;
-    if (available < kLengthFieldEnd)
-        return Front::Incomplete;
-    *length = le::u16(p + 1);
-    if (*length < rec::frame::kOverhead || *length > rec::frame::kMaxFrame)
-        return Front::Junk;
-    if (available < *length)
-        return Front::Incomplete;
-    return Crc16().check(p, static_cast<uint16_t>(*length)) ? Front::Frame : Front::Junk;
-}
-
 void FrameAssembler::dropUpToNextStart()
 {
-    // The byte at the front starts no frame; a frame may start at any later
-    // start byte, even one inside what looked like a frame.
-    const auto from = rx.begin() + static_cast<std::ptrdiff_t>(head);
-    const auto next = std::find(from + 1, rx.end(), rec::frame::kStart);
-    junk.insert(junk.end(), from, next);
-    head = static_cast<size_t>(next - rx.begin());
+    const size_t dropped = FrameCodec::toNextStart(rx.data() + head, rx.size() - head);
+    junk.insert(junk.end(), rx.begin() + static_cast<std::ptrdiff_t>(head),
+                rx.begin() + static_cast<std::ptrdiff_t>(head + dropped));
+    head += dropped;
     if (junk.size() >= kJunkReportSize)
         reportJunk();
 }

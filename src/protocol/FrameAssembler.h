@@ -38,10 +38,7 @@ public:
     bool isHolding() const { return head < rx.size(); }
 
 private:
-    enum class Front { Empty, Frame, Junk, Incomplete };
-
     void drain(bool final);
-    Front examineFront(uint32_t* length) const;
     void dropUpToNextStart();
     void reportJunk();
 

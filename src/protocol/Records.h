@@ -105,6 +105,8 @@ constexpr uint32_t kPeriod = 0, kCount = 4, kState = 5, kStored = 6, kYear = 7, 
 constexpr uint32_t kMaxRecords = 100;
 constexpr uint32_t kRecordSize = meas::kSize;
 constexpr uint32_t kMaxChunk = 8;
+// Archive data reply: first record's address, record count, the records
+constexpr uint32_t kReplyAddress = 0, kReplyCount = 1, kReplyRecords = 2;
 } // namespace archive
 
 // User calibration blocks
@@ -112,6 +114,8 @@ namespace user {
 constexpr uint32_t kBufferSize = 255;
 constexpr uint32_t kPhysicsSize = 40, kChemistrySize = 44, kBiologySize = 32;
 constexpr uint32_t kMaxChunk = 64;
+// set_UserData request and its echo: offset, byte count, last-chunk flag, bytes
+constexpr uint32_t kChunkOffset = 0, kChunkSize = 1, kChunkLast = 2, kChunkData = 3;
 } // namespace user
 
 // Statistics record (60 bytes)
@@ -144,6 +148,8 @@ constexpr uint32_t kOverhead = 6;           // speed and CR LF
 namespace flash {
 constexpr uint32_t kPageSize = 1024;
 constexpr uint32_t kReadReplyLength = kPageSize + 7; // start, length, code, page, data, crc
+// Page replies: page number, data; block replies: page number, block number, data
+constexpr uint32_t kPageNumber = 0, kPageData = 1, kBlockNumber = 1, kBlockData = 2;
 } // namespace flash
 
 } // namespace rec

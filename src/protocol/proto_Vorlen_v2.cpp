@@ -1,37 +1,19 @@
 #include "proto_Vorlen_v2.h"
 
-#include <QDebug>
+#include <QLoggingCategory>
 
 #include <algorithm>
 
-#include "LittleEndian.h"
+#include "CommandTable.h"
+#include "FrameCodec.h"
+
+Q_LOGGING_CATEGORY(lcProto, "rconf.proto")
 
 namespace {
 
 constexpr int kReplyTimeoutMs = 1000;
 constexpr uint32_t kTransmissions = 3;
 constexpr int kSplitHoldMs = 100;
-
-// Phrase after "Команда " when the mode gate refuses a command, and the
-// program (units digit of progMode) the command needs.
-struct GateRule {
-    uint8_t code;
-    uint8_t needs;   // 0 bootloader, 1 main program
-    const char* phrase;
-};
-
-const GateRule kGateRules[] = {
-    {rec::cmd::archiveControl, 1, "запуска и чтения статуса архива недоступна в режиме бутлоадера"},
-    {rec::cmd::archiveData, 1, "запроса архивных данных недоступна в режиме бутлоадера"},
-    {rec::cmd::setHwConfig, 0, "записи аппаратной конфигурации недоступна в режиме основной программы"},
-    {rec::cmd::setUserData, 1, "записи пользовательских калибровочных данных недоступна в режиме бутлоадера"},
-    {rec::cmd::getUserData, 1, "чтения пользовательских калибровочных данных недоступна в режиме бутлоадера"},
-    {rec::cmd::flashWrite, 0, "записи прошивки недоступна в режиме основной программы"},
-    {rec::cmd::flashRead, 0, "чтения прошивки недоступна в режиме основной программы"},
-    {rec::cmd::setFwConfig, 0, "записи программной конфигурации недоступна в режиме основной программы"},
-    {rec::cmd::bootloaderInit, 1, "запуска загрузчика невозможна. Уже загружено"},
-    {rec::cmd::bootloaderFinish, 0, "запуска основной программы невозможна. Уже загружено"},
-};
 
 QString stopLine() { return QStringLiteral("СТОП - выполнение команды остановлено"); }
 
@@ -79,11 +61,14 @@ void proto_Vorlen_v2::sendCommand(uint32_t code, const uint8_t* payload, uint32_
     // touches the frame, so a pending command keeps its frame and attempts.
     if (!buildRequest(code, payload, n))
         return;
-    ++sendCount;
+    state = State::AwaitingReply;
     // From now on the same bytes may be this request's own reply (a refusal
     // answers any request).
-    if (!lastReply.empty() && (code == lastReply[3] || lastReply[3] == rec::frame::kRefusal))
-        lastReplyMayRepeat = false;
+    if (!lastReply.empty()) {
+        const uint8_t lastCode = FrameCodec::code(lastReply.data());
+        if (code == lastCode || lastCode == rec::frame::kRefusal)
+            lastReplyMayRepeat = false;
+    }
     attemptsLeft = kTransmissions;
     pendingCmd = code;
     replyTimer.setInterval(kReplyTimeoutMs);
@@ -100,6 +85,7 @@ void proto_Vorlen_v2::repeatCommand()
         emit log(QStringLiteral("Отправка команды, попытка %1").arg(kTransmissions - attemptsLeft));
         return;
     }
+    state = State::Idle;
     emit log(QStringLiteral("ОШИБКА - Выполнение команды остановлено - исчерпаны попытки"));
     finishProgramming(QStringLiteral("ПРОГРАММИРОВАНИЕ::: Завершено"));
 }
@@ -108,6 +94,7 @@ void proto_Vorlen_v2::stopCommand()
 {
     replyTimer.stop();
     attemptsLeft = 0;
+    state = State::Idle;
     emit log(stopLine());
 }
 
@@ -118,20 +105,18 @@ void proto_Vorlen_v2::finishProgramming(const QString& text)
 
 bool proto_Vorlen_v2::isCommandAvailable(uint32_t code)
 {
+    const CommandTable::Row* row = CommandTable::find(code);
+    if (!row || row->needs == CommandTable::Needs::Any)
+        return true;
     const uint8_t running = devInfo.progMode % 10;
-    for (const GateRule& rule : kGateRules) {
-        if (rule.code != code)
-            continue;
-        if (running == rule.needs)
-            return true;
-        const QString text = QStringLiteral("Команда ") + QString::fromUtf8(rule.phrase);
-        if (gatePrompt)
-            gatePrompt(text);
-        else
-            qDebug().noquote() << text;
-        return false;
-    }
-    return true;
+    if (running == (row->needs == CommandTable::Needs::Main ? 1 : 0))
+        return true;
+    const QString text = QStringLiteral("Команда ") + QString::fromUtf8(row->refusal);
+    if (gatePrompt)
+        gatePrompt(text);
+    else
+        qCDebug(lcProto).noquote() << text;
+    return false;
 }
 
 void proto_Vorlen_v2::parseReceived(uint8_t* buf, uint32_t size)
@@ -144,35 +129,23 @@ void proto_Vorlen_v2::reportRejected(const uint8_t* buf, uint32_t size)
     // Bytes that hold no frame are never decoded; the log names the first
     // check they fail. Cut out of a longer stream they may by chance pass
     // all three, and then it is their length that is wrong.
-    if (frameChecksPass(buf, size))
-        emit log(QStringLiteral("ОШИБКА - Длина посылки в протоколе не соответствует принятой"));
-}
-
-bool proto_Vorlen_v2::frameChecksPass(const uint8_t* buf, uint32_t size)
-{
-    // The checksum routine takes 16-bit lengths; a longer block cannot be a
-    // frame and fails the length check below even if the CRC happens to match.
-    if (!crc.check(buf, static_cast<uint16_t>(size))) {
+    switch (FrameCodec::firstFault(buf, size)) {
+    case FrameCodec::Fault::Checksum:
         emit log(QStringLiteral("ОШИБКА - Неверная контрольная сумма принятых данных"));
-        return false;
-    }
-    if (buf[0] != rec::frame::kStart) {
+        break;
+    case FrameCodec::Fault::Start:
         emit log(QStringLiteral("ОШИБКА - Неверный заголовок посылки"));
-        return false;
-    }
-    // A frame must at least reach its command code (byte 3).
-    if (size < 4 || le::u16(buf + 1) != size) {
+        break;
+    default:
         emit log(QStringLiteral("ОШИБКА - Длина посылки в протоколе не соответствует принятой"));
-        return false;
+        break;
     }
-    return true;
 }
 
 void proto_Vorlen_v2::processFrame(const uint8_t* buf, uint32_t size)
 {
-    if (!frameChecksPass(buf, size))
-        return;
-    const uint8_t code = buf[3];
+    // The assembler hands on only whole frames that passed every check.
+    const uint8_t code = FrameCodec::code(buf);
     if (repeatsLastReply(buf, size)) {
         // Decoding it again could step a sequence that has moved on (the
         // programming run would take it for a wrong reply and stop).
@@ -184,7 +157,7 @@ void proto_Vorlen_v2::processFrame(const uint8_t* buf, uint32_t size)
     lastReply.assign(buf, buf + size);
     lastReplyMayRepeat = true;
 
-    const uint32_t sendsBefore = sendCount;
+    state = State::Decoding;
     QString summary;
     if (code == pendingCmd) {
         summary = QStringLiteral("Принят ожидаемый ответ на команду - ") + decodeReply(buf, size);
@@ -195,7 +168,7 @@ void proto_Vorlen_v2::processFrame(const uint8_t* buf, uint32_t size)
         summary = QStringLiteral("Принят неожидаемый ответ на другую команду") + QStringLiteral(" - ") + description;
     }
     emit log(summary);
-    if (sendCount == sendsBefore) {
+    if (state == State::Decoding) {
         stopCommand();
     } else {
         // A view answered the reply with its next request (archive block,

@@ -23,9 +23,11 @@ struct DevInfo {
     uint8_t blVersion = 0;  // major in the high nibble, minor in the low nibble
 };
 
-// The board's request/reply protocol: framing, one transaction at a time with
+// The board's request/reply protocol: one transaction at a time with
 // time-out and three transmissions, the mode gate, reply decoding into
 // records; it holds the firmware programmer that rides on these transactions.
+// Frames are built and read by FrameCodec; what each command needs is a row
+// of CommandTable.
 class proto_Vorlen_v2 : public QObject
 {
     Q_OBJECT
@@ -108,23 +110,6 @@ public:
     // serial number, version and build date of the file.
     void stampFwConfig(uint32_t serial, uint8_t version, uint8_t day, uint8_t month, uint8_t year);
 
-    // Record storage; still public for the tests that set up engine state.
-    uint8_t fwConfig[rec::fwcfg::kSize] = {};
-    DevInfo devInfo;
-    uint8_t hwConfig[rec::hwcfg::kSize] = {};
-    uint8_t rawData[rec::raw::kPacketSize] = {};
-    uint8_t exchangeData[rec::meas::kSize] = {};
-    uint8_t pcRawData[rec::pcraw::kSize] = {};
-    uint8_t archiveStatus[rec::archive::kBlockSize] = {};
-    uint8_t userData[rec::user::kBufferSize] = {};
-    uint8_t userDataSize = 0;
-    uint8_t userDataOffset = 0;
-    uint8_t archiveData[rec::archive::kMaxRecords * rec::archive::kRecordSize] = {};
-    uint8_t archiveReplyAddress = 0;
-    uint8_t stat[rec::stat::kSize] = {};
-    uint8_t pageBuf[rec::flash::kPageSize] = {};
-
-
 signals:
     void _transmit_data(uint8_t* buf, uint32_t size);
     void log(QString text);
@@ -150,16 +135,38 @@ signals:
     void programmingChanged(bool running);
 
 private:
-    // Framing and frame checks
+    // The command table's rows name the decoders below.
+    friend class CommandTable;
+
+    // Where the one transaction slot stands. A request sent while a reply is
+    // decoded (the next archive block, the next user-data chunk) moves it
+    // from Decoding back to AwaitingReply, and keeps its time-out and repeats.
+    enum class State { Idle, AwaitingReply, Decoding };
+
+    // Requests and received frames
     bool buildRequest(uint32_t code, const uint8_t* payload, uint32_t n);
-    QString startLine(uint8_t code, const uint8_t* body, uint32_t p) const;
     void processFrame(const uint8_t* buf, uint32_t size);
     void reportRejected(const uint8_t* buf, uint32_t size);
-    bool frameChecksPass(const uint8_t* buf, uint32_t size);
     bool repeatsLastReply(const uint8_t* buf, uint32_t size) const;
+    // Decoders of the command table: payload, its length, the row's description
+    QString decodeStatus(uint8_t* payload, uint32_t p, const QString& base);
+    QString decodeExchange(uint8_t* payload, uint32_t p, const QString& base);
+    QString decodeRawData(uint8_t* payload, uint32_t p, const QString& base);
+    QString decodeArchiveStatus(uint8_t* payload, uint32_t p, const QString& base);
+    QString decodeArchiveData(uint8_t* payload, uint32_t p, const QString& base);
+    QString decodeHwConfig(uint8_t* payload, uint32_t p, const QString& base);
+    QString decodeUserEcho(uint8_t* payload, uint32_t p, const QString& base);
+    QString decodeUserData(uint8_t* payload, uint32_t p, const QString& base);
+    QString decodeAtAnswer(uint8_t* payload, uint32_t p, const QString& base);
+    QString decodePageWrite(uint8_t* payload, uint32_t p, const QString& base);
+    QString decodePageRead(uint8_t* payload, uint32_t p, const QString& base);
+    QString decodeFwConfig(uint8_t* payload, uint32_t p, const QString& base);
+    QString decodeRestart(uint8_t* payload, uint32_t p, const QString& base);
+    QString decodeBlockWrite(uint8_t* payload, uint32_t p, const QString& base);
+    QString decodeBlockRead(uint8_t* payload, uint32_t p, const QString& base);
+    QString decodeStatistics(uint8_t* payload, uint32_t p, const QString& base);
     // Decoding of one valid frame; returns the description for the summary line
     QString decodeReply(const uint8_t* buf, uint32_t size);
-    bool replyLongEnough(uint8_t code, uint32_t size, uint32_t minimum);
     void storeArchiveRecords(uint8_t address, const uint8_t* records, uint32_t length);
     // Board session and the programmer's reports
     void watchBoard();
@@ -173,9 +180,25 @@ private:
     FrameAssembler assembler;
     std::function<void(const QString&)> gatePrompt;
 
+    // Records, written only by the decoders and the record-taking requests
+    uint8_t fwConfig[rec::fwcfg::kSize] = {};
+    DevInfo devInfo;
+    uint8_t hwConfig[rec::hwcfg::kSize] = {};
+    uint8_t rawData[rec::raw::kPacketSize] = {};
+    uint8_t exchangeData[rec::meas::kSize] = {};
+    uint8_t pcRawData[rec::pcraw::kSize] = {};
+    uint8_t archiveStatus[rec::archive::kBlockSize] = {};
+    uint8_t userData[rec::user::kBufferSize] = {};
+    uint8_t userDataSize = 0;
+    uint8_t userDataOffset = 0;
+    uint8_t archiveData[rec::archive::kMaxRecords * rec::archive::kRecordSize] = {};
+    uint8_t archiveReplyAddress = 0;
+    uint8_t stat[rec::stat::kSize] = {};
+    uint8_t pageBuf[rec::flash::kPageSize] = {};
+
+    State state = State::Idle;
     uint32_t pendingCmd = 0;
     uint32_t attemptsLeft = 0;
-    uint32_t sendCount = 0;   // requests built so far; tells a follow-up sent during decoding
     uint8_t txFrame[rec::frame::kMaxFrame] = {};
     uint32_t txLength = 0;
     QTimer replyTimer;

@@ -52,6 +52,7 @@ void proto_Vorlen_v2::portClosed()
         // port opened would reach a board nobody chose for it.
         replyTimer.stop();
         attemptsLeft = 0;
+        state = State::Idle;
     }
     forgetBoard();
     familyKnown = false;

@@ -1,6 +1,7 @@
 #include "TestBytes.h"
 
-#include "Crc16.h"
+#include "FrameCodec.h"
+#include "proto_Vorlen_v2.h"
 
 QByteArray bytes(std::initializer_list<int> list)
 {
@@ -12,8 +13,21 @@ QByteArray bytes(std::initializer_list<int> list)
 
 QByteArray wireFrame(uint8_t code, const QByteArray& payload)
 {
-    const int len = payload.size() + 6;
-    QByteArray f = bytes({0xAA, len & 0xFF, (len >> 8) & 0xFF, code}) + payload + QByteArray(2, '\0');
-    Crc16().append(raw(f), static_cast<uint16_t>(f.size()));
-    return f;
+    return FrameCodec::build(code, payload);
+}
+
+void feedReply(proto_Vorlen_v2& engine, uint8_t code, const QByteArray& payload)
+{
+    QByteArray frame = wireFrame(code, payload);
+    engine.parseReceived(raw(frame), static_cast<uint32_t>(frame.size()));
+}
+
+void feedStatus(proto_Vorlen_v2& engine, uint8_t progMode, uint8_t devType, uint8_t flags)
+{
+    QByteArray p(static_cast<int>(rec::devinfo::kSize), '\0');
+    p[rec::devinfo::kProgMode] = static_cast<char>(progMode);
+    p[rec::devinfo::kFwFlag] = static_cast<char>(flags & 1);
+    p[rec::devinfo::kHwFlag] = static_cast<char>((flags >> 1) & 1);
+    p[rec::devinfo::kDevType] = static_cast<char>(devType);
+    feedReply(engine, rec::cmd::getInfo, p);
 }
