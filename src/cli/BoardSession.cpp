@@ -304,7 +304,7 @@ void BoardSession::onPortLost()
     }
     if (switching)
         return;
-    fail(QStringLiteral("COM порт потерян: устройство отключено"));
+    fail(QStringLiteral("COM порт потерян: устройство отключено (этап: %1)").arg(stageText));
 }
 
 // ---- outcome -------------------------------------------------------------------

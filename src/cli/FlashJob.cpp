@@ -42,11 +42,17 @@ FlashJob::FlashJob(BoardSession* session, const UpdateSheet* file, bool startMai
 
 void FlashJob::start()
 {
+    // The file's family and version are checked before anything is switched
+    // or written: a file the board must not take never makes it restart.
+    // get_FW_Config is answered by either program.
     s.connectBoard([this] {
-        // Checked before anything is written or switched: a file of the
-        // other family never makes the board restart.
-        if (fileFitsFamily())
-            s.ensureProgram(true, [this] { readFwConfig(); });
+        if (!fileFitsFamily())
+            return;
+        s.setStage(QStringLiteral("чтение конфигурации FW"));
+        s.ask(rec::cmd::getFwConfig, QByteArray(), [this] {
+            if (versionAllowed())
+                s.ensureProgram(true, [this] { readFwConfig(); });
+        });
     });
 }
 
@@ -64,6 +70,8 @@ bool FlashJob::fileFitsFamily()
 
 void FlashJob::readFwConfig()
 {
+    // Read again in the bootloader: the record stamped is the one of the
+    // board that answers now.
     s.setStage(QStringLiteral("чтение конфигурации FW"));
     s.ask(rec::cmd::getFwConfig, QByteArray(), [this] { program(); });
 }
