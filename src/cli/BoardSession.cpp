@@ -271,7 +271,9 @@ void BoardSession::afterReopen()
     reconnecting = false;
     switching = false;
     const DevInfo& now = proto.deviceInfo();
-    if (now.progMode / 10 != firstStatus.progMode / 10 || now.devType != firstStatus.devType) {
+    // A type not set (0) is no contradiction: a restored configuration sets it.
+    const bool otherType = now.devType != 0 && firstStatus.devType != 0 && now.devType != firstStatus.devType;
+    if (now.progMode / 10 != firstStatus.progMode / 10 || otherType) {
         fail(QStringLiteral("После перезапуска на порту другая плата: ") + BoardText::shortName(now));
         return;
     }

@@ -59,6 +59,10 @@ void FlashJob::start()
 bool FlashJob::fileFitsFamily()
 {
     const uint8_t mode = s.status().progMode;
+    if (mode % 10 > 1 || mode / 10 > 1) {
+        s.fail(QStringLiteral("Неизвестное устройство (код программы %1): программирование не начато").arg(mode));
+        return false;
+    }
     const uint8_t bootloader = static_cast<uint8_t>(mode - mode % 10);
     if (sheet->isForDevice(bootloader))
         return true;

@@ -37,8 +37,10 @@ void RestoreJob::start()
 
 bool RestoreJob::boardMatches()
 {
+    // A board whose type is not set (its hardware configuration lost) takes
+    // a copy of its family: restoring sets the type.
     const DevInfo& info = s.status();
-    if (info.progMode / 10 == copy->family && info.devType == copy->devType)
+    if (info.progMode / 10 == copy->family && (info.devType == copy->devType || info.devType == 0))
         return true;
     DevInfo saved;
     saved.progMode = copy->progMode;
