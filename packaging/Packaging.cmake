@@ -15,7 +15,7 @@ file(GLOB RCONF_REFERENCE_DOCS ${PROJECT_SOURCE_DIR}/docs/*.txt ${PROJECT_SOURCE
 install(FILES ${RCONF_REFERENCE_DOCS} DESTINATION ${CMAKE_INSTALL_DATADIR}/rconf)
 
 # Manual pages, compressed as Debian wants them.
-foreach(page rconf vboard mkrbin)
+foreach(page rconf rconf-cli vboard mkrbin)
   set(gz ${PROJECT_BINARY_DIR}/packaging/${page}.1.gz)
   add_custom_command(OUTPUT ${gz}
     COMMAND gzip -9 -n -c ${CMAKE_CURRENT_LIST_DIR}/man/${page}.1 > ${gz}

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (optimised, in build-bench/) and prints their figures:
 # polling at 5 ms with the panes on against the engine alone, 1,000,000 log
-# lines, start-up to the first painted window, and firmware programming.
+# lines, start-up to the first painted window, firmware programming, and
+# rconf-cli programming eight boards at once.
 #   scripts/bench.sh [POLL_SECONDS]   seconds per polling measurement, default 30
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,7 +10,7 @@ poll_seconds="${1:-30}"
 scripts/deps.sh
 dir=build-bench
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DRCONF_BUILD_TESTS=OFF >/dev/null
-targets=(bench_polling bench_log bench_startup vboard)
+targets=(bench_polling bench_log bench_startup vboard rconf-cli bench_cli_parallel)
 # The firmware benchmark belongs to the firmware area; run it when it is there.
 if cmake --build "$dir" --target help 2>/dev/null | grep -q '^\.\.\. bench_firmware$'; then
   targets+=(bench_firmware)
@@ -28,3 +29,5 @@ if [ -x "$dir/bench/bench_firmware" ]; then
   echo
   "$dir/bench/bench_firmware"
 fi
+echo
+"$dir/bench/bench_cli_parallel"

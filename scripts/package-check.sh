@@ -23,7 +23,7 @@ lintian --fail-on error "$deb"
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
-for f in usr/bin/rconf usr/bin/vboard usr/bin/mkrbin usr/share/applications/rconf.desktop \
+for f in usr/bin/rconf usr/bin/rconf-cli usr/bin/vboard usr/bin/mkrbin usr/share/applications/rconf.desktop \
     usr/share/icons/hicolor/scalable/apps/rconf.svg usr/share/rconf/RConf_releaseNotes.txt \
     usr/share/rconf/RConf_Vorlen_Programming_Guide.txt usr/share/doc/rconf/copyright \
     usr/share/doc/rconf/changelog.Debian.gz; do
@@ -49,6 +49,10 @@ done
 entry="$(compgen -G "$XDG_RUNTIME_DIR/rconf-vboard/*.port" | head -n1)" || fail "vboard wrote no discovery entry"
 [ "$(head -n1 "$entry")" = "$work/board" ] || fail "vboard's entry names $(head -n1 "$entry")"
 [ -c "$(readlink -f "$work/board")" ] || fail "vboard's link is no terminal"
+
+echo "== rconf-cli"
+"$root/usr/bin/rconf-cli" info --json --port "$work/board" >"$work/info.json" || fail "rconf-cli info failed"
+grep -q '"ok": true' "$work/info.json" || fail "rconf-cli info did not read the board"
 
 echo "== rconf"
 QT_QPA_PLATFORM=offscreen "$root/usr/bin/rconf" >"$work/rconf.log" 2>&1 &

@@ -36,6 +36,7 @@ BoardServer::BoardServer(const Options& options, QObject* parent)
     discoveryId = QFileInfo(link).fileName() + QLatin1Char('-') +
                   QString::number(qHash(link), 16).rightJustified(8, QLatin1Char('0'));
     clock.start();
+    model.refusePageWrite(opts.failPage);
 
     clockTimer.setInterval(kTickMs);
     clockTimer.setTimerType(Qt::PreciseTimer);

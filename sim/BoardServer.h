@@ -35,6 +35,7 @@ public:
         double joinProbability = 0;        // held back, written with the next reply
         int delayMs = 0;
         int baud = 0;
+        int failPage = -1;                 // writes of this program page are refused
         uint32_t seed = 1;
         QString stateFile;
         bool registerForDiscovery = true;

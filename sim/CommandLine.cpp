@@ -25,6 +25,7 @@ QString CommandLine::helpText()
         "                        вместе со следующим ответом, 0..1\n"
         "  --delay MS            задержка каждого ответа, мс\n"
         "  --baud N              ограничить скорость как у UART N бод (8N1, 10 бит на байт)\n"
+        "  --fail-page N         отказывать (0xFF) в записи страницы программы N, 0..63\n"
         "  --seed N              начальное значение генератора (сбои и показания повторяемы)\n"
         "  --state FILE          файл памяти платы: страницы программы, конфигурации, пользовательские\n"
         "                        данные, статистика, имя BLE; сохраняется между запусками\n"
@@ -57,9 +58,11 @@ CommandLine::Outcome CommandLine::parse(const QStringList& arguments, BoardServe
     const QCommandLineOption delay(QStringLiteral("delay"), QString(), QStringLiteral("MS"));
     const QCommandLineOption baud(QStringLiteral("baud"), QString(), QStringLiteral("N"));
     const QCommandLineOption seed(QStringLiteral("seed"), QString(), QStringLiteral("N"));
+    const QCommandLineOption failPage(QStringLiteral("fail-page"), QString(), QStringLiteral("N"));
     const QCommandLineOption state(QStringLiteral("state"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
-    p.addOptions({type, program, link, restart, drop, corrupt, split, duplicate, join, delay, baud, seed, state, help});
+    p.addOptions({type, program, link, restart, drop, corrupt, split, duplicate, join, delay, baud, seed, failPage, state,
+                  help});
     if (!p.parse(arguments)) {
         *message = QStringLiteral("Ошибка в параметрах: ") + p.errorText();
         return Outcome::Error;
@@ -113,7 +116,9 @@ CommandLine::Outcome CommandLine::parse(const QStringList& arguments, BoardServe
         return true;
     };
     long long restartMs = o->restartMs, delayMs = o->delayMs, baudRate = o->baud, seedValue = o->seed;
+    long long failPageValue = o->failPage;
     if (!integer(restart, 0, 600000, &restartMs) || !integer(delay, 0, 600000, &delayMs) ||
+        !integer(failPage, 0, VirtualBoard::kPageCount - 1, &failPageValue) ||
         !integer(baud, 0, 100000000, &baudRate) || !integer(seed, 0, 0xFFFFFFFFLL, &seedValue) ||
         !probability(drop, &o->dropProbability) || !probability(corrupt, &o->corruptProbability) ||
         !probability(duplicate, &o->duplicateProbability) || !probability(join, &o->joinProbability))
@@ -122,6 +127,7 @@ CommandLine::Outcome CommandLine::parse(const QStringList& arguments, BoardServe
     o->delayMs = static_cast<int>(delayMs);
     o->baud = static_cast<int>(baudRate);
     o->seed = static_cast<uint32_t>(seedValue);
+    o->failPage = static_cast<int>(failPageValue);
     o->split = p.isSet(split);
     if (p.isSet(state))
         o->stateFile = p.value(state);

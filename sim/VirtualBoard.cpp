@@ -473,7 +473,7 @@ QByteArray VirtualBoard::onAtCommand(const QByteArray& p)
 QByteArray VirtualBoard::onFlashWrite(const QByteArray& p)
 {
     const int page = p.isEmpty() ? -1 : static_cast<uint8_t>(p.at(0));
-    if (p.size() != static_cast<int>(rec::flash::kPageSize) + 1 || page >= kPageCount)
+    if (p.size() != static_cast<int>(rec::flash::kPageSize) + 1 || page >= kPageCount || page == refusedPage)
         return refusal();
     setFlashPage(page, p.mid(1));
     return reply(rec::cmd::flashWrite, p.left(1));

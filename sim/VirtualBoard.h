@@ -77,6 +77,9 @@ public:
     // page < 0 clears every page fault
     void corruptPageOnRead(int page, int offset);
     void corruptFwConfigOnRead(bool on) { corruptFwRead = on; }
+    // Writes of this page are refused (0xFF), as by a board with a worn-out
+    // page; page < 0 accepts every page again.
+    void refusePageWrite(int page) { refusedPage = page; }
     void advanceTime(qint64 ms);
 
     // Grows whenever something a state file keeps has changed.
@@ -133,6 +136,7 @@ private:
     QByteArray exchangeOverride, rawOverride;
     QMap<int, int> corruptPages;
     bool corruptFwRead = false;
+    int refusedPage = -1;
     quint64 revision = 0;
 };
 

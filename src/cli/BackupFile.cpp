@@ -1,0 +1,146 @@
+#include "BackupFile.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "BoardText.h"
+#include "Crc16.h"
+#include "Records.h"
+
+namespace {
+
+const QString kFormat = QStringLiteral("rconf-backup");
+
+QString crcText(const QByteArray& bytes)
+{
+    const uint16_t crc = Crc16().calc(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                      static_cast<uint16_t>(bytes.size()));
+    return QStringLiteral("%1").arg(crc, 4, 16, QLatin1Char('0'));
+}
+
+QJsonObject recordJson(const QByteArray& bytes)
+{
+    return {{QStringLiteral("size"), bytes.size()},
+            {QStringLiteral("crc16"), crcText(bytes)},
+            {QStringLiteral("hex"), QString::fromLatin1(bytes.toHex())}};
+}
+
+bool isHex(const QString& text)
+{
+    for (const QChar c : text)
+        if (!c.isDigit() && !(c.toLower() >= QLatin1Char('a') && c.toLower() <= QLatin1Char('f')))
+            return false;
+    return text.size() % 2 == 0;
+}
+
+// One record: present, of the given size, its bytes matching its CRC.
+bool readRecord(const QJsonObject& records, const QString& name, int size, QByteArray* out, QString* error)
+{
+    const QJsonObject r = records.value(name).toObject();
+    const QString hex = r.value(QStringLiteral("hex")).toString();
+    if (!isHex(hex)) {
+        *error = QStringLiteral("запись %1: нет байтов в шестнадцатеричном виде").arg(name);
+        return false;
+    }
+    *out = QByteArray::fromHex(hex.toLatin1());
+    if (out->size() != size || r.value(QStringLiteral("size")).toInt(-1) != size) {
+        *error = QStringLiteral("запись %1: %2 байт, а должно быть %3").arg(name).arg(out->size()).arg(size);
+        return false;
+    }
+    if (r.value(QStringLiteral("crc16")).toString().toLower() != crcText(*out)) {
+        *error = QStringLiteral("запись %1: контрольная сумма не совпадает, файл повреждён").arg(name);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int BackupFile::userDataSize(uint8_t devType)
+{
+    switch (devType) {
+    case 1: return rec::user::kPhysicsSize;
+    case 2: return rec::user::kChemistrySize;
+    case 4: return rec::user::kBiologySize;
+    default: return 0;
+    }
+}
+
+QByteArray BackupFile::toJson() const
+{
+    DevInfo info;
+    info.progMode = progMode;
+    info.devType = devType;
+    QJsonObject records{{QStringLiteral("hwConfig"), recordJson(hwConfig)},
+                        {QStringLiteral("fwConfig"), recordJson(fwConfig)}};
+    if (!userData.isEmpty())
+        records.insert(QStringLiteral("userData"), recordJson(userData));
+    const QJsonObject board{{QStringLiteral("family"), BoardText::familyKey(progMode)},
+                            {QStringLiteral("familyCode"), family},
+                            {QStringLiteral("devType"), devType},
+                            {QStringLiteral("typeName"), BoardText::typeName(info)},
+                            {QStringLiteral("serialNumber"), static_cast<qint64>(serialNumber)},
+                            {QStringLiteral("serialValid"), serialValid},
+                            {QStringLiteral("program"), BoardText::isBootloader(progMode) ? QStringLiteral("bootloader")
+                                                                                        : QStringLiteral("main")},
+                            {QStringLiteral("port"), port}};
+    const QJsonObject root{{QStringLiteral("format"), kFormat},
+                           {QStringLiteral("version"), kVersion},
+                           {QStringLiteral("tool"), tool},
+                           {QStringLiteral("created"), created.toString(Qt::ISODate)},
+                           {QStringLiteral("board"), board},
+                           {QStringLiteral("records"), records}};
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+bool BackupFile::fromJson(const QByteArray& text, QString* error)
+{
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(text, &parseError);
+    if (!doc.isObject()) {
+        *error = QStringLiteral("не JSON: ") + parseError.errorString();
+        return false;
+    }
+    const QJsonObject root = doc.object();
+    if (root.value(QStringLiteral("format")).toString() != kFormat) {
+        *error = QStringLiteral("это не резервная копия rconf (нет \"format\": \"rconf-backup\")");
+        return false;
+    }
+    const int version = root.value(QStringLiteral("version")).toInt(0);
+    if (version != kVersion) {
+        *error = QStringLiteral("версия формата %1 не поддерживается (поддерживается %2)").arg(version).arg(kVersion);
+        return false;
+    }
+    const QJsonObject board = root.value(QStringLiteral("board")).toObject();
+    const int familyCode = board.value(QStringLiteral("familyCode")).toInt(-1);
+    const int type = board.value(QStringLiteral("devType")).toInt(-1);
+    const qint64 serial = board.value(QStringLiteral("serialNumber")).toVariant().toLongLong();
+    if (familyCode < 0 || familyCode > 1 || type < 0 || type > 255 || serial < 0 || serial > 0xFFFFFFFFLL) {
+        *error = QStringLiteral("нет или неверны данные платы (familyCode, devType, serialNumber)");
+        return false;
+    }
+    family = static_cast<uint8_t>(familyCode);
+    devType = static_cast<uint8_t>(type);
+    serialNumber = static_cast<uint32_t>(serial);
+    serialValid = board.value(QStringLiteral("serialValid")).toBool();
+    progMode = static_cast<uint8_t>(family * 10 + (board.value(QStringLiteral("program")).toString() == QLatin1String("main")));
+    port = board.value(QStringLiteral("port")).toString();
+    tool = root.value(QStringLiteral("tool")).toString();
+    created = QDateTime::fromString(root.value(QStringLiteral("created")).toString(), Qt::ISODate);
+
+    const QJsonObject records = root.value(QStringLiteral("records")).toObject();
+    if (!readRecord(records, QStringLiteral("hwConfig"), rec::hwcfg::kSize, &hwConfig, error) ||
+        !readRecord(records, QStringLiteral("fwConfig"), rec::fwcfg::kSize, &fwConfig, error))
+        return false;
+    userData.clear();
+    if (records.contains(QStringLiteral("userData"))) {
+        const int size = family == 0 ? userDataSize(devType) : 0;
+        if (size == 0) {
+            *error = QStringLiteral("пользовательские калибровки для платы без них (тип %1)").arg(devType);
+            return false;
+        }
+        if (!readRecord(records, QStringLiteral("userData"), size, &userData, error))
+            return false;
+    }
+    return true;
+}
