@@ -1,9 +1,6 @@
 #pragma once
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QMainWindow>
-#include <QStringList>
-#include <QTimer>
 
 #include <cstdint>
 #include <functional>
@@ -14,15 +11,24 @@
 #include "Dialogs.h"
 #include "Oru_SerialPort.h"
 #include "UpdateSheet.h"
+#include "ViewContext.h"
+#include "WindowEvents.h"
 #include "proto_Vorlen_v2.h"
 
 namespace Ui {
 class MainWindow;
 }
-class PaneWriter;
+class DeviceStatusController;
+class LiveDataController;
+class LogPanes;
+class PaintPacer;
+class PcDebugController;
+class PortPanelController;
+class StatisticsController;
 
-// The configurator's single window. Member routines are defined in one
-// source file per view (src/views/); this header keeps the slot order fixed.
+// The configurator's single window: the form, the engine and the link, wired
+// to one controller per tab (src/views/). Its slots, in a fixed order, pass
+// each event to the controller that owns it.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -36,7 +42,7 @@ public:
     proto_Vorlen_v2& engine() { return proto; }
     Oru_SerialPort& serialLink() { return link; }
     void setDialogs(Dialogs* d) { dialogs = d ? d : &defaultDialogs; }
-    void setClock(std::function<QDateTime()> c) { clock = std::move(c); }
+    void setClock(std::function<QDateTime()> c);
     // Where the reference documents are looked for after the working directory.
     void setReferenceDataDir(const QString& dir) { referenceDataDir = dir; }
     // Writes every pending pane line now (the panes append in batches).
@@ -103,25 +109,15 @@ public slots:
     void on_bio_DefaultReset_button_clicked();                        // 56
 
 private:
-    // Port panel and logs (PortPanelView.cpp)
-    void updatePortList();
-    void transmitData(uint8_t* buf, uint32_t size);
-    void dataReceived(uint8_t* buf, uint32_t size);
-    void reloadRequested();
-    void portLost();
-    void setPortPanelClosed();
-    // Device status (DeviceStatusView.cpp)
-    void showDeviceInfo();
-    void resetInfoLabels();
-    QString sensorStatusText(uint8_t code) const;
-    // Live data (LiveDataView.cpp)
-    void dataPollStep();
-    void rawDataReceived();
-    void exchangeDataReceived();
-    void showRawData();
-    void showExchangeData();
-    void sendBoardControl();
-    static int pollIntervalForIndex(int index);
+    ViewContext viewContext();
+    // Cross-tab effects on widgets of tabs that have no controller yet; they
+    // move to the archive/hardware configuration/user calibration/
+    // programming/AT console controllers, which react to the same events.
+    void crossTabOnStatus();
+    void crossTabOnTabEntered(int index, bool autoUpdate);
+    void crossTabOnProgramming(bool running);
+    void connectCrossTab();
+
     // Archive (ArchiveView.cpp)
     void showArchiveStatus();
     void archiveDataReceived();
@@ -139,10 +135,6 @@ private:
     // AT console (AtConsoleView.cpp)
     void sendAtCommand(const uint8_t* text, uint32_t n);
     void atCmdReceived(uint8_t* data, uint32_t size);
-    // Statistics and photocolorimeter debug (StatisticsView.cpp)
-    void showStatistics();
-    void pcPollStep();
-    void showPcDebugData();
     // Reference documents (ReferenceDocsView.cpp)
     void openReferenceDocument(const QString& program, const QString& fileName);
 
@@ -152,48 +144,31 @@ private:
     UpdateSheet updateSheet;
     int64_t sheetSession = -1;   // the engine's board session the loaded file was accepted in
     std::vector<std::pair<QWidget*, bool>> runLocked;   // controls a run turned off, with their state before
-    QStringList labTypeNames;
-    QStringList photoColTypeNames;
-    uint32_t exchangeRequestCount = 0;
-    uint32_t exchangeAnswerCount = 0;
-    uint32_t dataAnswerCount = 0;
-    bool dataExchangeRunning = false;
-    QTimer dataPollTimer;
-    QTimer dataWatchdogTimer;
-    bool pcExchangeRunning = false;
-    uint32_t pcAnswerCount = 0;
-    QTimer pcPollTimer;
-    QTimer pcWatchdogTimer;
     uint32_t archiveLoadedCount = 0;
     uint32_t archiveChunkCount = 0;
-    QTimer reconnectTimer;
 
-    // Seams and pane writers (not part of the board's state)
+    // Seams (not part of the board's state)
     Dialogs defaultDialogs;
     Dialogs* dialogs = &defaultDialogs;
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
     static QString installedReferenceDir();
     QString referenceDataDir = installedReferenceDir();
-    std::unique_ptr<PaneWriter> logPane;
-    std::unique_ptr<PaneWriter> exchangePane;
 
-    // Port panel: the chosen port by name, and reconnection after a restart (PortPanelView.cpp)
-    int openPanelPort(const QString& portText, bool reportFailure);
-    void reportOpenFailure();
-    void showChosenPort();
-    void reconnectAttempt();
-    void stopReconnecting();
-    QString chosenPort;         // name of the port last opened
-    QString reconnectPort;      // empty unless a reconnection is pending
-    QElapsedTimer reconnectClock;
-    bool closedPortReported = false;
-    // Hardware configuration view (HwConfigView.cpp, DeviceStatusView.cpp)
+    // Hardware configuration view (HwConfigView.cpp, crossTabOnStatus)
     void watchHwCoefEdits();
     QString clampedHwCoefNames() const;
     // Program the device type list was filled for on this connection; -1: none yet.
     int hwTypeListMode = -1;
     // One bit per factory coefficient whose box shows a clamped value.
     uint32_t hwClampedCoefs = 0;
-    // Live data views (LiveDataView.cpp)
-    void showSentSettings(int accelScale, int pullup);
+
+    // Cross-tab events and the tab controllers, made after the form is set up
+    WindowEvents events;
+    std::unique_ptr<LogPanes> panes;
+    std::unique_ptr<PortPanelController> portPanel;
+    std::unique_ptr<DeviceStatusController> status;
+    std::unique_ptr<LiveDataController> liveData;
+    std::unique_ptr<PcDebugController> pcDebug;
+    std::unique_ptr<StatisticsController> statistics;
+    std::unique_ptr<PaintPacer> paintPacer;
 };
