@@ -2,6 +2,7 @@
 
 #include "DeviceStatusController.h"
 #include "DeviceTypeNames.h"
+#include "GroupBoxPaintCache.h"
 #include "LiveDataController.h"
 #include "LogPanes.h"
 #include "PaintPacer.h"
@@ -38,6 +39,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     pcDebug = std::make_unique<PcDebugController>(ctx, this);
     statistics = std::make_unique<StatisticsController>(ctx, this);
     paintPacer = std::make_unique<PaintPacer>(this);
+    groupBoxCache = std::make_unique<GroupBoxPaintCache>(this);
 
     // Archive, hardware configuration, user calibrations, programming, AT console, reference documents
     for (int i = 0; i < 4; ++i)

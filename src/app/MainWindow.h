@@ -19,6 +19,7 @@ namespace Ui {
 class MainWindow;
 }
 class DeviceStatusController;
+class GroupBoxPaintCache;
 class LiveDataController;
 class LogPanes;
 class PaintPacer;
@@ -171,4 +172,5 @@ private:
     std::unique_ptr<PcDebugController> pcDebug;
     std::unique_ptr<StatisticsController> statistics;
     std::unique_ptr<PaintPacer> paintPacer;
+    std::unique_ptr<GroupBoxPaintCache> groupBoxCache;
 };

@@ -15,9 +15,8 @@ PollingLoop::PollingLoop(const ViewContext& ctx, QPushButton* button, QComboBox*
 {
     pollTimer.setSingleShot(true);
     watchdog.setSingleShot(true);
-    watchdog.setInterval(kWatchdogMs);
     connect(&pollTimer, &QTimer::timeout, this, &PollingLoop::step);
-    connect(&watchdog, &QTimer::timeout, this, &PollingLoop::stop);
+    connect(&watchdog, &QTimer::timeout, this, &PollingLoop::watchdogCheck);
 }
 
 int PollingLoop::periodMs(int index)
@@ -44,7 +43,8 @@ void PollingLoop::start()
     ctx.proto->sendCommand(rec::cmd::getRawData, nullptr, 0);
     // Not started here: the first reply starts the poll timer.
     pollTimer.setInterval(periodMs(period->currentIndex()));
-    watchdog.start();
+    sinceReply.start();
+    watchdog.start(kWatchdogMs);
 }
 
 void PollingLoop::stop()
@@ -72,5 +72,14 @@ void PollingLoop::replyArrived()
         return;
     // The next request leaves one period after this reply.
     pollTimer.start();
-    watchdog.start();
+    sinceReply.start();
+}
+
+void PollingLoop::watchdogCheck()
+{
+    const qint64 silent = sinceReply.elapsed();
+    if (silent >= kWatchdogMs)
+        stop();
+    else
+        watchdog.start(static_cast<int>(kWatchdogMs - silent));
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -35,6 +36,7 @@ private:
     void start();
     void stop();
     void step();
+    void watchdogCheck();
 
     ViewContext ctx;
     QPushButton* button;
@@ -42,5 +44,8 @@ private:
     bool running = false;
     uint32_t answerCount = 0;
     QTimer pollTimer;
+    // Time since the last reply; the watchdog looks at it when it fires
+    // rather than being restarted by every reply.
+    QElapsedTimer sinceReply;
     QTimer watchdog;
 };
