@@ -10,12 +10,7 @@ poll_seconds="${1:-30}"
 scripts/deps.sh
 dir=build-bench
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DRCONF_BUILD_TESTS=OFF >/dev/null
-targets=(bench_polling bench_log bench_startup vboard rconf-cli bench_cli_parallel)
-# The firmware benchmark belongs to the firmware area; run it when it is there.
-if cmake --build "$dir" --target help 2>/dev/null | grep -q '^\.\.\. bench_firmware$'; then
-  targets+=(bench_firmware)
-fi
-cmake --build "$dir" -j"$(nproc)" --target "${targets[@]}"
+cmake --build "$dir" -j"$(nproc)" --target bench_polling bench_log bench_startup bench_firmware bench_cli_parallel vboard rconf-cli
 export QT_QPA_PLATFORM=offscreen
 
 echo "Machine: $(nproc) CPUs, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1)"
@@ -25,9 +20,7 @@ echo
 "$dir/bench/bench_log"
 echo
 "$dir/bench/bench_startup"
-if [ -x "$dir/bench/bench_firmware" ]; then
-  echo
-  "$dir/bench/bench_firmware"
-fi
+echo
+"$dir/bench/bench_firmware"
 echo
 "$dir/bench/bench_cli_parallel"

@@ -2,23 +2,22 @@
 
 #include "ArchiveController.h"
 #include "AtConsoleController.h"
+#include "DeviceStatusController.h"
+#include "GroupBoxPaintCache.h"
 #include "HwConfigController.h"
-#include "PaneWriter.h"
+#include "LiveDataController.h"
+#include "LogPanes.h"
+#include "PaintPacer.h"
+#include "PcDebugController.h"
+#include "PortPanelController.h"
 #include "ProgrammingController.h"
 #include "ReferenceDocsController.h"
+#include "StatisticsController.h"
 #include "UserCalibrationController.h"
 #include "ui_MainWindow.h"
 
-#include <QTabBar>
-
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow)
 {
-    dataPollTimer.setSingleShot(true);
-    dataWatchdogTimer.setSingleShot(true);
-    pcPollTimer.setSingleShot(true);
-    pcWatchdogTimer.setSingleShot(true);
-    reconnectTimer.setSingleShot(true);
-
     ui->setupUi(this);
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
     // Qt 6 has no QComboBox::activated(QString), so these slots are not
@@ -32,52 +31,20 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(ui->data_requestSpeed_ComboBox, &QComboBox::textActivated, this,
             &MainWindow::on_data_requestSpeed_ComboBox_activated);
 #endif
-    logPane = std::make_unique<PaneWriter>(ui->log_Edit);
-    exchangePane = std::make_unique<PaneWriter>(ui->exchange_PlainText);
-    proto.setGatePrompt([this](const QString& informative) { dialogs->gateRefused(informative); });
-
-    updatePortList();
-
-    labTypeNames << QStringLiteral("Недоступно") << QStringLiteral("1. Цифровая лаборатория по физике")
-                 << QStringLiteral("2. Цифровая лаборатория по химии")
-                 << QStringLiteral("3. Цифровая лаборатория по экологии")
-                 << QStringLiteral("4. Цифровая лаборатория по биологии");
-
-    ui->stat_reset_button->setEnabled(false);
-
     ui->rconf_version_label->setText(QStringLiteral("Текущая версия программы - v") + versionText());
     setWindowTitle(QStringLiteral("RConf конфигуратор v") + versionText());
-
-    dataExchangeRunning = false;
-    pcExchangeRunning = false;
-    exchangeRequestCount = 0;
-    exchangeAnswerCount = 0;
-
-    connect(&dataPollTimer, &QTimer::timeout, this, &MainWindow::dataPollStep);
-    connect(&dataWatchdogTimer, &QTimer::timeout, this, &MainWindow::on_data_ExchangeButton_clicked);
-    connect(&pcPollTimer, &QTimer::timeout, this, &MainWindow::pcPollStep);
-    connect(&pcWatchdogTimer, &QTimer::timeout, this, &MainWindow::on_pc_debugData_ExchangeButton_clicked);
-    connect(&reconnectTimer, &QTimer::timeout, this, &MainWindow::reconnectAttempt);
-    connect(&link, &Oru_SerialPort::_data_recevied, this, &MainWindow::dataReceived);
+    proto.setGatePrompt([this](const QString& informative) { dialogs->gateRefused(informative); });
     connect(&proto, &proto_Vorlen_v2::log, this, &MainWindow::log);
-    connect(&proto, &proto_Vorlen_v2::_transmit_data, this, &MainWindow::transmitData);
-    connect(&proto, &proto_Vorlen_v2::cmd_getInfo_received, this, &MainWindow::showDeviceInfo);
-    connect(&proto, &proto_Vorlen_v2::cmd_Reload_Request, this, &MainWindow::reloadRequested);
-    connect(&proto, &proto_Vorlen_v2::cmd_RawData_received, this, &MainWindow::rawDataReceived);
-    connect(&proto, &proto_Vorlen_v2::cmd_DataExchange_received, this, &MainWindow::exchangeDataReceived);
-    connect(&proto, &proto_Vorlen_v2::cmd_stat_received, this, &MainWindow::showStatistics);
-    // A port that vanished while open: the panel goes to its closed state.
-    connect(&link, &Oru_SerialPort::portLost, this, &MainWindow::portLost);
 
-    ctx.ui = ui;
-    ctx.window = this;
-    ctx.proto = &proto;
-    ctx.link = &link;
-    ctx.events = &events;
-    ctx.log = [this](const QString& text) { log(text); };
-    ctx.dialogs = [this] { return dialogs; };
-    statusRunLock = std::make_unique<WidgetLock>(std::initializer_list<QWidget*>{ui->cmds->tabBar(), ui->dev_info});
-    connect(&proto, &proto_Vorlen_v2::programmingChanged, this, [this](bool on) { statusRunLock->setLocked(on); });
+    const ViewContext ctx = viewContext();
+    panes = std::make_unique<LogPanes>(ctx, this);
+    portPanel = std::make_unique<PortPanelController>(ctx, *panes, this);
+    status = std::make_unique<DeviceStatusController>(ctx, this);
+    liveData = std::make_unique<LiveDataController>(ctx, this);
+    pcDebug = std::make_unique<PcDebugController>(ctx, this);
+    statistics = std::make_unique<StatisticsController>(ctx, this);
+    paintPacer = std::make_unique<PaintPacer>(this);
+    groupBoxCache = std::make_unique<GroupBoxPaintCache>(this);
 
     // Archive, hardware configuration, user calibrations, programming, AT console, reference documents
     archive = std::make_unique<ArchiveController>(ctx, this);
@@ -90,7 +57,11 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     hwConfig = std::make_unique<HwConfigController>(ctx, this);
     atConsole = std::make_unique<AtConsoleController>(ctx, this);
     referenceDocs = std::make_unique<ReferenceDocsController>(ctx, this);
+    connect(&events, &WindowEvents::logsCleared, ui->atCmd_Log_plainTextEdit, &QPlainTextEdit::clear);
     // End of archive, hardware configuration, user calibrations, programming, AT console, reference documents
+
+    // A programming run: each controller locks its own sending controls.
+    connect(&proto, &proto_Vorlen_v2::programmingChanged, status.get(), &DeviceStatusController::lockForRun);
 }
 
 MainWindow::~MainWindow()
@@ -98,10 +69,185 @@ MainWindow::~MainWindow()
     delete ui;
 }
 
+ViewContext MainWindow::viewContext()
+{
+    ViewContext ctx;
+    ctx.ui = ui;
+    ctx.window = this;
+    ctx.proto = &proto;
+    ctx.link = &link;
+    ctx.events = &events;
+    ctx.log = [this](const QString& text) { log(text); };
+    ctx.dialogs = [this] { return dialogs; };
+    return ctx;
+}
+
+void MainWindow::setClock(std::function<QDateTime()> c)
+{
+    clock = c;
+    panes->setClock(std::move(c));
+}
+
 void MainWindow::flushPanes()
 {
-    logPane->flush();
-    exchangePane->flush();
+    panes->flush();
+}
+
+// ---- Slots: each passes its event to the controller that owns it ----
+
+void MainWindow::log(QString text)
+{
+    panes->log(text);
+}
+
+void MainWindow::exchange(uint8_t* data, uint32_t size, uint8_t dir)
+{
+    panes->exchange(data, size, dir);
+}
+
+void MainWindow::on_serialPortAction_Button_clicked()
+{
+    portPanel->toggle();
+}
+
+void MainWindow::on_serialPortOpen_Button_clicked()
+{
+    // No widget of this name exists on the form: opening and closing both go
+    // through serialPortAction_Button. The slot stays so the slot table keeps
+    // its order.
+}
+
+void MainWindow::on_serialPortUpdate_Button_clicked()
+{
+    portPanel->refreshPortList();
+}
+
+void MainWindow::on_logClear_Button_clicked()
+{
+    panes->clear();
+}
+
+void MainWindow::on_bootloader_Start_Button_clicked()
+{
+    status->startBootloader();
+}
+
+void MainWindow::on_getInfo_Button_clicked()
+{
+    status->requestStatus();
+}
+
+void MainWindow::on_cmds_currentChanged(int index)
+{
+    status->tabChanged(index);
+}
+
+void MainWindow::on_bl_load_mainProg_request_Button_clicked()
+{
+    status->startMainProgram();
+}
+
+void MainWindow::on_data_ExchangeButton_clicked()
+{
+    liveData->toggleRawPolling();
+}
+
+void MainWindow::on_data_LED1_R_Button_clicked()
+{
+    liveData->sendBoardControl();
+}
+
+void MainWindow::on_data_WriteControl_button_clicked()
+{
+    // No button of this name is on the form; called directly it sends the
+    // current board control block like every other control.
+    liveData->sendBoardControl();
+}
+
+void MainWindow::on_data_LED1_G_Button_clicked()
+{
+    liveData->sendBoardControl();
+}
+
+void MainWindow::on_data_LED1_B_Button_clicked()
+{
+    liveData->sendBoardControl();
+}
+
+void MainWindow::on_data_LED2_R_Button_clicked()
+{
+    // This LED has no bit in the block: the block goes out unchanged.
+    liveData->sendBoardControl();
+}
+
+void MainWindow::on_data_LED2_G_Button_clicked()
+{
+    liveData->sendBoardControl();
+}
+
+void MainWindow::on_data_LED2_B_Button_clicked()
+{
+    liveData->sendBoardControl();
+}
+
+void MainWindow::on_data_BLE_State_comboBox_activated(QString)
+{
+    liveData->sendBoardControl();
+}
+
+void MainWindow::on_data_AccelScale_comboBox_activated(QString)
+{
+    liveData->sendBoardControl();
+}
+
+void MainWindow::on_data_conductPullup_combobox_activated(QString)
+{
+    liveData->sendBoardControl();
+}
+
+void MainWindow::on_data_requestSpeed_ComboBox_activated(QString)
+{
+    // The period is read when polling starts; the box is locked while it runs.
+}
+
+void MainWindow::on_exchange_StartStop_button_clicked()
+{
+    liveData->requestExchange();
+}
+
+void MainWindow::on_exchange_SetConductScale_comboBox_activated(int index)
+{
+    liveData->setExchangeConductScale(index);
+}
+
+void MainWindow::on_exchange_SetAccel_Scale_comboBox_activated(int index)
+{
+    liveData->setExchangeAccelScale(index);
+}
+
+void MainWindow::on_stat_get_button_clicked()
+{
+    statistics->read();
+}
+
+void MainWindow::on_stat_reset_allow_checkBox_clicked(bool checked)
+{
+    statistics->allowReset(checked);
+}
+
+void MainWindow::on_stat_reset_button_clicked()
+{
+    statistics->reset();
+}
+
+void MainWindow::on_pc_debugData_ExchangeButton_clicked()
+{
+    pcDebug->togglePolling();
+}
+
+void MainWindow::on_pc_debugData_setPwm_button_clicked()
+{
+    pcDebug->sendPwm();
 }
 
 // Archive, hardware configuration, user calibrations, programming, AT console,

@@ -1,9 +1,6 @@
 #pragma once
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QMainWindow>
-#include <QStringList>
-#include <QTimer>
 
 #include <cstdint>
 #include <functional>
@@ -14,14 +11,20 @@
 #include "Dialogs.h"
 #include "Oru_SerialPort.h"
 #include "ViewContext.h"
-#include "WidgetLock.h"
 #include "WindowEvents.h"
 #include "proto_Vorlen_v2.h"
 
 namespace Ui {
 class MainWindow;
 }
-class PaneWriter;
+class DeviceStatusController;
+class GroupBoxPaintCache;
+class LiveDataController;
+class LogPanes;
+class PaintPacer;
+class PcDebugController;
+class PortPanelController;
+class StatisticsController;
 class ArchiveController;
 class HwConfigController;
 class UserCalibrationController;
@@ -29,8 +32,9 @@ class ProgrammingController;
 class AtConsoleController;
 class ReferenceDocsController;
 
-// The configurator's single window. Member routines are defined in one
-// source file per view (src/views/); this header keeps the slot order fixed.
+// The configurator's single window: the form, the engine and the link, wired
+// to one controller per tab (src/views/). Its slots, in a fixed order, pass
+// each event to the controller that owns it.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -44,7 +48,7 @@ public:
     proto_Vorlen_v2& engine() { return proto; }
     Oru_SerialPort& serialLink() { return link; }
     void setDialogs(Dialogs* d) { dialogs = d ? d : &defaultDialogs; }
-    void setClock(std::function<QDateTime()> c) { clock = std::move(c); }
+    void setClock(std::function<QDateTime()> c);
     // Where the reference documents are looked for after the working directory.
     void setReferenceDataDir(const QString& dir);
     // Writes every pending pane line now (the panes append in batches).
@@ -111,71 +115,27 @@ public slots:
     void on_bio_DefaultReset_button_clicked();                        // 56
 
 private:
-    // Port panel and logs (PortPanelView.cpp)
-    void updatePortList();
-    void transmitData(uint8_t* buf, uint32_t size);
-    void dataReceived(uint8_t* buf, uint32_t size);
-    void reloadRequested();
-    void portLost();
-    void setPortPanelClosed();
-    // Device status (DeviceStatusView.cpp)
-    void showDeviceInfo();
-    void resetInfoLabels();
-    QString sensorStatusText(uint8_t code) const;
-    // Live data (LiveDataView.cpp)
-    void dataPollStep();
-    void rawDataReceived();
-    void exchangeDataReceived();
-    void showRawData();
-    void showExchangeData();
-    void sendBoardControl();
-    static int pollIntervalForIndex(int index);
-    // Statistics and photocolorimeter debug (StatisticsView.cpp)
-    void showStatistics();
-    void pcPollStep();
-    void showPcDebugData();
+    ViewContext viewContext();
 
     Ui::MainWindow* ui;
     proto_Vorlen_v2 proto;
     Oru_SerialPort link;
-    QStringList labTypeNames;
-    uint32_t exchangeRequestCount = 0;
-    uint32_t exchangeAnswerCount = 0;
-    uint32_t dataAnswerCount = 0;
-    bool dataExchangeRunning = false;
-    QTimer dataPollTimer;
-    QTimer dataWatchdogTimer;
-    bool pcExchangeRunning = false;
-    uint32_t pcAnswerCount = 0;
-    QTimer pcPollTimer;
-    QTimer pcWatchdogTimer;
-    QTimer reconnectTimer;
 
-    // Seams and pane writers (not part of the board's state)
+    // Seams (not part of the board's state)
     Dialogs defaultDialogs;
     Dialogs* dialogs = &defaultDialogs;
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
-    std::unique_ptr<PaneWriter> logPane;
-    std::unique_ptr<PaneWriter> exchangePane;
 
-    // Port panel: the chosen port by name, and reconnection after a restart (PortPanelView.cpp)
-    int openPanelPort(const QString& portText, bool reportFailure);
-    void reportOpenFailure();
-    void showChosenPort();
-    void reconnectAttempt();
-    void stopReconnecting();
-    QString chosenPort;         // name of the port last opened
-    QString reconnectPort;      // empty unless a reconnection is pending
-    QElapsedTimer reconnectClock;
-    bool closedPortReported = false;
-    // Live data views (LiveDataView.cpp)
-    void showSentSettings(int accelScale, int pullup);
-
-    // What the tab controllers share: the form, the engine, the log, the dialogs and the cross-tab events.
+    // Cross-tab events and the tab controllers, made after the form is set up
     WindowEvents events;
-    ViewContext ctx;
-    // The status tab's controls (the tab bar and the «Информация» page) are off during a programming run.
-    std::unique_ptr<WidgetLock> statusRunLock;
+    std::unique_ptr<LogPanes> panes;
+    std::unique_ptr<PortPanelController> portPanel;
+    std::unique_ptr<DeviceStatusController> status;
+    std::unique_ptr<LiveDataController> liveData;
+    std::unique_ptr<PcDebugController> pcDebug;
+    std::unique_ptr<StatisticsController> statistics;
+    std::unique_ptr<PaintPacer> paintPacer;
+    std::unique_ptr<GroupBoxPaintCache> groupBoxCache;
 
     // Archive, hardware configuration, user calibrations, programming, AT console, reference documents
     std::unique_ptr<ArchiveController> archive;

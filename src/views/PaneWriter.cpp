@@ -1,22 +1,26 @@
 #include "PaneWriter.h"
 
 #include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextCursor>
 
 PaneWriter::PaneWriter(QPlainTextEdit* pane, QObject* parent) : QObject(parent), pane(pane)
 {
-    pane->setMaximumBlockCount(kMaxLines);
+    // A log is not edited: an undo history would keep every line ever written.
+    pane->document()->setUndoRedoEnabled(false);
     flushTimer.setSingleShot(true);
-    flushTimer.setInterval(kFlushMs);
     connect(&flushTimer, &QTimer::timeout, this, &PaneWriter::flush);
 }
 
 void PaneWriter::append(const QString& line)
 {
     pending << line;
-    if (pending.size() >= kMaxPending)
+    if (pending.size() >= kMaxPending) {
         flush();
-    else if (!flushTimer.isActive())
-        flushTimer.start();
+    } else if (!flushTimer.isActive()) {
+        const qint64 since = lastFlush.isValid() ? lastFlush.elapsed() : kFlushMs;
+        flushTimer.start(static_cast<int>(since >= kFlushMs ? 0 : kFlushMs - since));
+    }
 }
 
 void PaneWriter::flush()
@@ -24,11 +28,26 @@ void PaneWriter::flush()
     flushTimer.stop();
     if (pending.isEmpty())
         return;
+    lastFlush.start();
     // Only the latest kMaxLines can survive the bound anyway.
     if (pending.size() > kMaxLines)
         pending.erase(pending.begin(), pending.end() - kMaxLines);
     pane->appendPlainText(pending.join(QLatin1Char('\n')));
     pending.clear();
+    dropOldestLines();
+}
+
+void PaneWriter::dropOldestLines()
+{
+    // The pane's own bound lays out every line it removes; cutting the
+    // oldest lines as one range by position does not.
+    QTextDocument* doc = pane->document();
+    const int excess = doc->blockCount() - kMaxLines;
+    if (excess <= 0)
+        return;
+    QTextCursor cut(doc);
+    cut.setPosition(doc->findBlockByNumber(excess).position(), QTextCursor::KeepAnchor);
+    cut.removeSelectedText();
 }
 
 void PaneWriter::clear()

@@ -1,4 +1,5 @@
 #pragma once
+#include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -8,13 +9,16 @@ class QPlainTextEdit;
 // Appends lines to a text pane in batches and keeps only the latest lines,
 // so logging every frame at the fastest polling neither slows the window
 // nor grows without bound. Lines, their order and their text are unchanged.
+// A visible pane lays out the lines it shows on every append, however many
+// were added; batches are therefore at least kFlushMs apart, while a line
+// after a quiet spell still shows at the next turn of the event loop.
 class PaneWriter : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int kMaxLines = 50000;
-    static constexpr int kFlushMs = 50;
-    static constexpr int kMaxPending = 500;
+    static constexpr int kFlushMs = 200;
+    static constexpr int kMaxPending = 2000;
 
     explicit PaneWriter(QPlainTextEdit* pane, QObject* parent = nullptr);
     void append(const QString& line);
@@ -23,7 +27,10 @@ public:
     int pendingCount() const { return pending.size(); }
 
 private:
+    void dropOldestLines();
+
     QPlainTextEdit* pane;
     QStringList pending;
     QTimer flushTimer;
+    QElapsedTimer lastFlush;
 };

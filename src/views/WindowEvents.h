@@ -16,4 +16,7 @@ signals:
     // The user entered tab `index` of `cmds`; autoUpdate: the status and the
     // tab's records are asked for on entry.
     void tabEntered(int index, bool autoUpdate);
+    // The log panes were cleared with the port panel's button; the AT
+    // console clears its own pane with them.
+    void logsCleared();
 };

@@ -1,0 +1,30 @@
+#pragma once
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+// Shows the latest record at most about 30 times a second. A record after a
+// quiet spell is shown at once; records that follow faster are coalesced and
+// the last of them is shown when the period is over. What is shown is read
+// at that moment, so nothing is lost but intermediate values.
+class RefreshThrottle : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kPeriodMs = 33;
+
+    explicit RefreshThrottle(std::function<void()> show, QObject* parent = nullptr);
+    // A new record is there.
+    void request();
+    // A refresh still waiting is made now.
+    void flush();
+
+private:
+    void showNow();
+
+    std::function<void()> show;
+    QElapsedTimer lastShown;
+    QTimer pending;
+};
