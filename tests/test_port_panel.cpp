@@ -112,6 +112,10 @@ void TestPortPanel::openAsksForStatusAndShowsIt()
     QVERIFY(!b.combo("serialPortList_comboBox")->isEnabled());
     QVERIFY(!b.button("serialPortUpdate_Button")->isEnabled());
     QVERIFY(b.widget("autoUpdate_checkBox")->isEnabled());
+    // The status bar counts the replies since the open, with their median round trip.
+    const QRegularExpression health(QStringLiteral(
+        "^Связь: ответов [1-9]\\d*, повторов 0, тайм-аутов 0, ошибок CRC 0, медиана \\d+,\\d мс$"));
+    QTRY_VERIFY2(health.match(b.text("linkHealth_label")).hasMatch(), qPrintable(b.text("linkHealth_label")));
 }
 
 void TestPortPanel::closeByUserAndFailedOpen()

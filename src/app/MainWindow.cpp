@@ -5,6 +5,7 @@
 #include "DeviceStatusController.h"
 #include "GroupBoxPaintCache.h"
 #include "HwConfigController.h"
+#include "LinkHealthView.h"
 #include "LiveDataController.h"
 #include "LogPanes.h"
 #include "PaintPacer.h"
@@ -39,6 +40,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     const ViewContext ctx = viewContext();
     panes = std::make_unique<LogPanes>(ctx, this);
     portPanel = std::make_unique<PortPanelController>(ctx, *panes, this);
+    // Before the status controller: a port's counts start before its first request.
+    linkHealth = std::make_unique<LinkHealthView>(ctx, this);
     status = std::make_unique<DeviceStatusController>(ctx, this);
     liveData = std::make_unique<LiveDataController>(ctx, this);
     pcDebug = std::make_unique<PcDebugController>(ctx, this);

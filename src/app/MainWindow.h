@@ -31,6 +31,7 @@ class UserCalibrationController;
 class ProgrammingController;
 class AtConsoleController;
 class ReferenceDocsController;
+class LinkHealthView;
 
 // The configurator's single window: the form, the engine and the link, wired
 // to one controller per tab (src/views/). Its slots, in a fixed order, pass
@@ -144,4 +145,5 @@ private:
     std::unique_ptr<ProgrammingController> programming;
     std::unique_ptr<AtConsoleController> atConsole;
     std::unique_ptr<ReferenceDocsController> referenceDocs;
+    std::unique_ptr<LinkHealthView> linkHealth;
 };
