@@ -80,7 +80,8 @@ QString modeText(uint8_t progMode)
 
 } // namespace
 
-DeviceStatusController::DeviceStatusController(const ViewContext& ctx, QObject* parent) : QObject(parent), ctx(ctx)
+DeviceStatusController::DeviceStatusController(const ViewContext& ctx, QObject* parent)
+    : QObject(parent), ctx(ctx), runLock{ctx.ui->cmds->tabBar(), ctx.ui->dev_info}
 {
     connect(ctx.proto, &proto_Vorlen_v2::cmd_getInfo_received, this, &DeviceStatusController::showDeviceInfo);
     connect(ctx.events, &WindowEvents::portOpened, this, &DeviceStatusController::enterFirstTab);
@@ -200,16 +201,5 @@ void DeviceStatusController::resetLabels()
 
 void DeviceStatusController::lockForRun(bool running)
 {
-    if (running == !runLocked.empty())
-        return;
-    if (!running) {
-        for (const auto& [w, enabled] : runLocked)
-            w->setEnabled(enabled);
-        runLocked.clear();
-        return;
-    }
-    for (QWidget* w : {static_cast<QWidget*>(ctx.ui->cmds->tabBar()), ctx.ui->dev_info}) {
-        runLocked.emplace_back(w, !w->testAttribute(Qt::WA_ForceDisabled));
-        w->setEnabled(false);
-    }
+    runLock.setLocked(running);
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ViewContext.h"
+#include "WidgetLock.h"
 
 class QWidget;
 
@@ -34,5 +35,5 @@ private:
     void setTabs(bool bootloader, bool laboratory, bool photocolorimeter, bool statistics);
 
     ViewContext ctx;
-    std::vector<std::pair<QWidget*, bool>> runLocked;   // controls a run turned off, with their state before
+    WidgetLock runLock;   // the tab bar and the «Информация» page, off during a programming run
 };
