@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include "LittleEndian.h"
+#include "MeasurementText.h"
 #include "Records.h"
 
 namespace ArchiveCsv {
@@ -12,22 +13,6 @@ namespace {
 QString number(double v)
 {
     return QString::number(v, 'g', 6).replace(QLatin1Char('.'), QLatin1Char(','));
-}
-
-QString accelScaleText(uint8_t code)
-{
-    static const char* const names[] = {"2G", "4G", "8G", "16G"};
-    return code < 4 ? QString::fromLatin1(names[code]) : QString();
-}
-
-QString conductText(uint8_t code)
-{
-    switch (code) {
-    case 1: return QStringLiteral("Подтяжка 1К");
-    case 2: return QStringLiteral("Подтяжка 10К");
-    case 3: return QStringLiteral("Подтяжка 100К");
-    default: return QStringLiteral("Отключен");
-    }
 }
 
 const QStringList& header()
@@ -65,7 +50,7 @@ QStringList values(const uint8_t* r)
     t << number(le::i16(r + kAdcTemp) / 100.0) << number(le::f32(r + kVolt1)) << number(le::f32(r + kVolt2))
       << number(le::f32(r + kVolt3)) << number(le::f32(r + kVolt4));
     if (bits & kBitAccel)
-        t << accelScaleText(r[kAccScale]) << QString::number(le::i16(r + kAccX)) << QString::number(le::i16(r + kAccY))
+        t << MeasurementText::accelScale(r[kAccScale]) << QString::number(le::i16(r + kAccX)) << QString::number(le::i16(r + kAccY))
           << QString::number(le::i16(r + kAccZ));
     else
         t << off << off << off << off;
@@ -78,7 +63,7 @@ QStringList values(const uint8_t* r)
         t << number(le::f32(r + kPressure)) << number(le::i16(r + kPressTemp) / 100.0);
     else
         t << off << off;
-    t << conductText(r[kConductCode]);
+    t << MeasurementText::pullup(r[kConductCode]);
     return t;
 }
 

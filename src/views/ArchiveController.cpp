@@ -9,6 +9,7 @@
 
 #include "Dialogs.h"
 #include "LittleEndian.h"
+#include "MeasurementText.h"
 #include "Records.h"
 #include "proto_Vorlen_v2.h"
 #include "ui_MainWindow.h"
@@ -50,22 +51,6 @@ QString number(double v)
     return QString::number(v, 'g', 6);
 }
 
-QString accelScaleText(uint8_t code)
-{
-    static const char* const names[] = {"2G", "4G", "8G", "16G"};
-    return code < 4 ? QString::fromLatin1(names[code]) : QString();
-}
-
-QString conductText(uint8_t code)
-{
-    switch (code) {
-    case 1: return QStringLiteral("Подтяжка 1К");
-    case 2: return QStringLiteral("Подтяжка 10К");
-    case 3: return QStringLiteral("Подтяжка 100К");
-    default: return QStringLiteral("Отключен");
-    }
-}
-
 enum ArchiveRow {
     RowTime, RowAdcTemp, RowVolt0, RowVolt1, RowVolt2, RowVolt3, RowAccScale, RowAccX, RowAccY, RowAccZ,
     RowLight, RowHumidity, RowShtTemp, RowPressure, RowPressTemp, RowConduct, RowCount
@@ -104,7 +89,7 @@ QStringList recordTexts(const uint8_t* r)
     t[RowVolt2] = number(le::f32(r + kVolt3)) + QStringLiteral(" В");
     t[RowVolt3] = number(le::f32(r + kVolt4)) + QStringLiteral(" В");
     if (bits & kBitAccel) {
-        t[RowAccScale] = accelScaleText(r[kAccScale]);
+        t[RowAccScale] = MeasurementText::accelScale(r[kAccScale]);
         t[RowAccX] = QString::number(le::i16(r + kAccX));
         t[RowAccY] = QString::number(le::i16(r + kAccY));
         t[RowAccZ] = QString::number(le::i16(r + kAccZ));
@@ -124,7 +109,7 @@ QStringList recordTexts(const uint8_t* r)
     } else {
         t[RowPressure] = t[RowPressTemp] = off;
     }
-    t[RowConduct] = conductText(r[kConductCode]);
+    t[RowConduct] = MeasurementText::pullup(r[kConductCode]);
     return t;
 }
 

@@ -1,6 +1,7 @@
 #include "LiveDataController.h"
 
 #include "LittleEndian.h"
+#include "MeasurementText.h"
 #include "Records.h"
 #include "TextIfChanged.h"
 #include "TimeOfDay.h"
@@ -25,12 +26,6 @@ QString number(double v)
 QString hex(uint32_t v)
 {
     return QStringLiteral("0x") + QString::number(v, 16);
-}
-
-QString accelScaleText(uint8_t code)
-{
-    static const char* const names[] = {"2G", "4G", "8G", "16G"};
-    return code < 4 ? QLatin1String(names[code]) : QString();
 }
 
 // Pull-up resistor from bits 3..5 of the output byte; only one bit may be set.
@@ -166,7 +161,7 @@ void LiveDataController::showRawSensors(const uint8_t* r)
     setTextIfChanged(ui->data_Accel_Y_label, QString::number(le::u16(r + raw::kAccY)));
     setTextIfChanged(ui->data_Accel_Z_label, QString::number(le::u16(r + raw::kAccZ)));
     setTextIfChanged(ui->data_Accel_MeasCycle_label, QString::number(r[raw::kAccCycle]));
-    setTextIfChanged(ui->data_Accel_Scale_label, accelScaleText(r[raw::kAccScale]));
+    setTextIfChanged(ui->data_Accel_Scale_label, MeasurementText::accelScale(r[raw::kAccScale]));
     setTextIfChanged(ui->data_Accel_devStatus_label, sensorStatusText(r[raw::kAccState]));
 
     setTextIfChanged(ui->data_MAX_lux_label, number(le::f32(r + raw::kLux)) + QStringLiteral(" люкс"));
@@ -223,7 +218,7 @@ void LiveDataController::showExchangeSensors(const uint8_t* d)
     auto shown = [answered](uint8_t bit, const QString& text) { return (answered & bit) ? text : kNoAnswer; };
     const QString celsius = kCelsius + kEnd;
 
-    setTextIfChanged(ui->exchange_AccelScale_label, shown(meas::kBitAccel, kGreen + accelScaleText(d[meas::kAccScale]) + kEnd));
+    setTextIfChanged(ui->exchange_AccelScale_label, shown(meas::kBitAccel, kGreen + MeasurementText::accelScale(d[meas::kAccScale]) + kEnd));
     setTextIfChanged(ui->exchange_Accel_X_label, shown(meas::kBitAccel, kGreen + QString::number(le::i16(d + meas::kAccX)) + kEnd));
     setTextIfChanged(ui->exchange_Accel_Y_label, shown(meas::kBitAccel, kGreen + QString::number(le::i16(d + meas::kAccY)) + kEnd));
     setTextIfChanged(ui->exchange_Accel_Z_label, shown(meas::kBitAccel, kGreen + QString::number(le::i16(d + meas::kAccZ)) + kEnd));
