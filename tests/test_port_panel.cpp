@@ -183,10 +183,12 @@ void TestPortPanel::bootloaderSwitchReconnectsAndBack()
     Bench b(BoardType::Biology, Program::Main);
     QVERIFY(b.start());
     QVERIFY(b.openAndWaitStatus());
-    b.click("bootloader_Start_Button");
-    QTRY_COMPARE_WITH_TIMEOUT(b.countLog(kClosed), 1, 5000);
+    // Timed from the click, which comes before both the close and the board's
+    // restart, so the lower bounds below hold whatever the machine's load.
     QElapsedTimer sinceClose;
     sinceClose.start();
+    b.click("bootloader_Start_Button");
+    QTRY_COMPARE_WITH_TIMEOUT(b.countLog(kClosed), 1, 5000);
     QCOMPARE(b.requests(0x84), QList<QByteArray>{wireFrame(0x84)});
     QVERIFY(!b.isOpen());
 
@@ -352,10 +354,12 @@ void TestPortPanel::reconnectionFollowsTheBoard()
     QVERIFY(b.start());
     QVERIFY(b.openAndWaitStatus());
     QComboBox* ports = b.combo("serialPortList_comboBox");
-    b.click("bootloader_Start_Button");
-    QTRY_COMPARE_WITH_TIMEOUT(b.countLog(kClosed), 1, 5000);
+    // Timed from the click, which comes before both the close and the board's
+    // restart, so the lower bounds below hold whatever the machine's load.
     QElapsedTimer sinceClose;
     sinceClose.start();
+    b.click("bootloader_Start_Button");
+    QTRY_COMPARE_WITH_TIMEOUT(b.countLog(kClosed), 1, 5000);
     QVERIFY(!b.button("serialPortUpdate_Button")->isEnabled());
     if (refresh) {
         b.window->on_serialPortUpdate_Button_clicked();
@@ -364,13 +368,13 @@ void TestPortPanel::reconnectionFollowsTheBoard()
     if (reopens) {
         QTRY_COMPARE_WITH_TIMEOUT(b.text("info_WorkMode_label"),
                                   QStringLiteral("<font color = 'blue'>Загрузчик Ворлен</font>"), 15000);
-        QVERIFY2(sinceClose.elapsed() >= std::max(1800, restartMs - 100), qPrintable(QString::number(sinceClose.elapsed())));
+        QVERIFY2(sinceClose.elapsed() >= std::max(2000, restartMs), qPrintable(QString::number(sinceClose.elapsed())));
         QCOMPARE(PortNames::extract(ports->currentText()), b.server->linkPath());
         QCOMPARE(b.countLog(kOpened), 2);
         QVERIFY(!b.button("serialPortUpdate_Button")->isEnabled());
     } else {
         QTRY_COMPARE_WITH_TIMEOUT(b.countLog(kGaveUp), 1, 15000);
-        QVERIFY2(sinceClose.elapsed() >= 9800, qPrintable(QString::number(sinceClose.elapsed())));
+        QVERIFY2(sinceClose.elapsed() >= 10000, qPrintable(QString::number(sinceClose.elapsed())));
         verifyClosedPanel(b);
         QCOMPARE(b.countLog(kOpened), 1);
     }
