@@ -368,7 +368,8 @@ void TestPortPanel::reconnectionFollowsTheBoard()
     if (reopens) {
         QTRY_COMPARE_WITH_TIMEOUT(b.text("info_WorkMode_label"),
                                   QStringLiteral("<font color = 'blue'>Загрузчик Ворлен</font>"), 15000);
-        QVERIFY2(sinceClose.elapsed() >= std::max(2000, restartMs), qPrintable(QString::number(sinceClose.elapsed())));
+        // The simulator's restart timer is a coarse one (it may fire up to 5 % early).
+        QVERIFY2(sinceClose.elapsed() >= std::max(2000, restartMs * 95 / 100), qPrintable(QString::number(sinceClose.elapsed())));
         QCOMPARE(PortNames::extract(ports->currentText()), b.server->linkPath());
         QCOMPARE(b.countLog(kOpened), 2);
         QVERIFY(!b.button("serialPortUpdate_Button")->isEnabled());
