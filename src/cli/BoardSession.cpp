@@ -1,5 +1,6 @@
 #include "BoardSession.h"
 
+#include "BoardLine.h"
 #include "BoardText.h"
 #include "Records.h"
 
@@ -7,14 +8,13 @@
 
 namespace {
 
-// The board's line is fixed: 115200 baud, 8 data bits, no parity, 1 stop bit.
-constexpr uint32_t kBaud = 115200;
-constexpr uint8_t kDataBits = 8;
-constexpr uint8_t kParity = 'n';
-constexpr uint8_t kStopBits = 1;
+using BoardLine::kBaud;
+using BoardLine::kDataBits;
+using BoardLine::kParity;
+using BoardLine::kStopBits;
 
-constexpr int kReopenEveryMs = 500;
-constexpr qint64 kReopenLimitMs = 10000;
+constexpr int kReopenEveryMs = BoardLine::kRetryMs;
+constexpr qint64 kReopenLimitMs = BoardLine::kGiveUpMs;
 // A request is given up by the engine after three attempts (about 3 s);
 // this only catches a wait that nothing would ever end.
 constexpr int kWatchdogMs = 12000;

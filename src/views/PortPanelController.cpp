@@ -1,5 +1,6 @@
 #include "PortPanelController.h"
 
+#include "BoardLine.h"
 #include "LogPanes.h"
 #include "Oru_SerialPort.h"
 #include "PortListText.h"
@@ -15,18 +16,17 @@ namespace {
 const QString kOpenText = QStringLiteral("Открыть");
 const QString kCloseText = QStringLiteral("Закрыть");
 
-// The board's line is fixed: 115200 baud, 8 data bits, no parity, 1 stop bit.
-constexpr uint32_t kBaud = 115200;
-constexpr uint8_t kDataBits = 8;
-constexpr uint8_t kParity = 'n';
-constexpr uint8_t kStopBits = 1;
+using BoardLine::kBaud;
+using BoardLine::kDataBits;
+using BoardLine::kParity;
+using BoardLine::kStopBits;
 
 // Time the board needs to come back after restarting into its other program.
 constexpr int kReconnectMs = 2000;
 // A board that is slower (or a system that is slow to give the device its
 // rights) is tried again this often until the limit has passed.
-constexpr int kRetryMs = 500;
-constexpr qint64 kGiveUpMs = 10000;
+constexpr int kRetryMs = BoardLine::kRetryMs;
+constexpr qint64 kGiveUpMs = BoardLine::kGiveUpMs;
 
 // The item that names this port, or -1.
 int indexOfPort(const QComboBox* box, const QString& name)
