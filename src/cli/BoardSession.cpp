@@ -3,6 +3,7 @@
 #include "BoardLine.h"
 #include "BoardText.h"
 #include "Records.h"
+#include "WaitTimes.h"
 
 #include <algorithm>
 
@@ -13,11 +14,9 @@ using BoardLine::kDataBits;
 using BoardLine::kParity;
 using BoardLine::kStopBits;
 
-constexpr int kReopenEveryMs = BoardLine::kRetryMs;
-constexpr qint64 kReopenLimitMs = BoardLine::kGiveUpMs;
 // A request is given up by the engine after three attempts (about 3 s);
 // this only catches a wait that nothing would ever end.
-constexpr int kWatchdogMs = 12000;
+constexpr int kWatchdogReplyTimes = 12;
 constexpr int kMaxTries = 3;
 
 const QString kExpected = QStringLiteral("Принят ожидаемый ответ на команду");
@@ -54,7 +53,7 @@ BoardSession::BoardSession(const QString& port, QObject* parent) : QObject(paren
     watchEngine();
 
     waitWatchdog.setSingleShot(true);
-    waitWatchdog.setInterval(kWatchdogMs);
+    waitWatchdog.setInterval(kWatchdogReplyTimes * WaitTimes::replyMs());
     connect(&waitWatchdog, &QTimer::timeout, this, [this] { failWait(QStringLiteral("нет ответа от платы")); });
     reopenTimer.setSingleShot(true);
     connect(&reopenTimer, &QTimer::timeout, this, &BoardSession::reopenAttempt);
@@ -228,7 +227,7 @@ void BoardSession::beginReopen()
     proto.portClosed();
     setStage(QStringLiteral("ожидание перезапуска платы"));
     reopenClock.start();
-    reopenTimer.start(kReopenEveryMs);
+    reopenTimer.start(WaitTimes::retryMs());
 }
 
 void BoardSession::reopenAttempt()
@@ -244,8 +243,9 @@ void BoardSession::reopenAttempt()
         return;
     }
     const qint64 elapsed = reopenClock.elapsed();
-    if (elapsed < kReopenLimitMs) {
-        reopenTimer.start(static_cast<int>(std::min<qint64>(kReopenEveryMs, kReopenLimitMs - elapsed)));
+    const qint64 limitMs = WaitTimes::giveUpMs();
+    if (elapsed < limitMs) {
+        reopenTimer.start(static_cast<int>(std::min<qint64>(WaitTimes::retryMs(), limitMs - elapsed)));
         return;
     }
     fail(result == 3 ? QStringLiteral("Плата не появилась за 10 с после перезапуска")
@@ -259,8 +259,8 @@ void BoardSession::retryReopen(const QString& reason)
     reconnecting = false;
     link.closePort();
     proto.portClosed();
-    if (reopenClock.elapsed() < kReopenLimitMs) {
-        reopenTimer.start(kReopenEveryMs);
+    if (reopenClock.elapsed() < WaitTimes::giveUpMs()) {
+        reopenTimer.start(WaitTimes::retryMs());
         return;
     }
     fail(QStringLiteral("Плата не ответила за 10 с после перезапуска: ") + reason);

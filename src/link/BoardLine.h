@@ -9,7 +9,4 @@ constexpr uint32_t kBaud = 115200;
 constexpr uint8_t kDataBits = 8;
 constexpr uint8_t kParity = 'n';
 constexpr uint8_t kStopBits = 1;
-// After a restart the port is reopened every kRetryMs until kGiveUpMs have passed.
-constexpr int kRetryMs = 500;
-constexpr long long kGiveUpMs = 10000;
 } // namespace BoardLine

@@ -6,12 +6,12 @@
 
 #include "CommandTable.h"
 #include "FrameCodec.h"
+#include "WaitTimes.h"
 
 Q_LOGGING_CATEGORY(lcProto, "rconf.proto")
 
 namespace {
 
-constexpr int kReplyTimeoutMs = 1000;
 constexpr uint32_t kTransmissions = 3;
 constexpr int kSplitHoldMs = 100;
 
@@ -37,7 +37,7 @@ proto_Vorlen_v2::proto_Vorlen_v2()
     // The default coarse timer may fire up to 5 % late or early: a board
     // answering within its time could get a needless repeat.
     replyTimer.setTimerType(Qt::PreciseTimer);
-    replyTimer.setInterval(kReplyTimeoutMs);
+    replyTimer.setInterval(WaitTimes::replyMs());
     connect(&replyTimer, &QTimer::timeout, this, &proto_Vorlen_v2::repeatCommand);
 
     assembler.setHoldTimeMs(kSplitHoldMs);
@@ -71,7 +71,7 @@ void proto_Vorlen_v2::sendCommand(uint32_t code, const uint8_t* payload, uint32_
     }
     attemptsLeft = kTransmissions;
     pendingCmd = code;
-    replyTimer.setInterval(kReplyTimeoutMs);
+    replyTimer.setInterval(WaitTimes::replyMs());
     repeatCommand();
 }
 
@@ -80,7 +80,7 @@ void proto_Vorlen_v2::repeatCommand()
     replyTimer.stop();
     if (attemptsLeft > 0) {
         --attemptsLeft;
-        replyTimer.start(kReplyTimeoutMs);
+        replyTimer.start(WaitTimes::replyMs());
         emit _transmit_data(txFrame, txLength);
         emit log(QStringLiteral("Отправка команды, попытка %1").arg(kTransmissions - attemptsLeft));
         return;

@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "Records.h"
+#include "WaitTimes.h"
 #include "proto_Vorlen_v2.h"
 
 namespace {
@@ -44,7 +45,7 @@ void PollingLoop::start()
     // Not started here: the first reply starts the poll timer.
     pollTimer.setInterval(periodMs(period->currentIndex()));
     sinceReply.start();
-    watchdog.start(kWatchdogMs);
+    watchdog.start(WaitTimes::watchdogMs());
 }
 
 void PollingLoop::stop()
@@ -78,8 +79,8 @@ void PollingLoop::replyArrived()
 void PollingLoop::watchdogCheck()
 {
     const qint64 silent = sinceReply.elapsed();
-    if (silent >= kWatchdogMs)
+    if (silent >= WaitTimes::watchdogMs())
         stop();
     else
-        watchdog.start(static_cast<int>(kWatchdogMs - silent));
+        watchdog.start(static_cast<int>(WaitTimes::watchdogMs() - silent));
 }

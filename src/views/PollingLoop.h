@@ -19,8 +19,6 @@ class PollingLoop : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int kWatchdogMs = 3500;
-
     PollingLoop(const ViewContext& ctx, QPushButton* button, QComboBox* period, QObject* parent = nullptr);
 
     // The page's start/stop button.

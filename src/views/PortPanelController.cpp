@@ -6,6 +6,7 @@
 #include "PortListText.h"
 #include "PortNames.h"
 #include "UiLogging.h"
+#include "WaitTimes.h"
 #include "WindowEvents.h"
 #include "proto_Vorlen_v2.h"
 #include "ui_MainWindow.h"
@@ -21,12 +22,6 @@ using BoardLine::kDataBits;
 using BoardLine::kParity;
 using BoardLine::kStopBits;
 
-// Time the board needs to come back after restarting into its other program.
-constexpr int kReconnectMs = 2000;
-// A board that is slower (or a system that is slow to give the device its
-// rights) is tried again this often until the limit has passed.
-constexpr int kRetryMs = BoardLine::kRetryMs;
-constexpr qint64 kGiveUpMs = BoardLine::kGiveUpMs;
 
 // The item that names this port, or -1.
 int indexOfPort(const QComboBox* box, const QString& name)
@@ -166,7 +161,7 @@ void PortPanelController::reloadRequested()
     reconnectPort = chosenPort;
     reconnectClock.start();
     ctx.ui->serialPortUpdate_Button->setEnabled(false);
-    reconnectTimer.start(kReconnectMs);
+    reconnectTimer.start(WaitTimes::reconnectMs());
 }
 
 void PortPanelController::reconnectAttempt()
@@ -182,8 +177,9 @@ void PortPanelController::reconnectAttempt()
         return;
     }
     const qint64 elapsed = reconnectClock.elapsed();
-    if (elapsed < kGiveUpMs) {
-        reconnectTimer.start(static_cast<int>(std::min<qint64>(kRetryMs, kGiveUpMs - elapsed)));
+    const qint64 giveUpMs = WaitTimes::giveUpMs();
+    if (elapsed < giveUpMs) {
+        reconnectTimer.start(static_cast<int>(std::min<qint64>(WaitTimes::retryMs(), giveUpMs - elapsed)));
         return;
     }
     stopReconnecting();
