@@ -35,8 +35,7 @@ void ArchiveChart::show(const uint8_t* first, uint32_t count, const QDateTime& s
 {
     records = QByteArray(reinterpret_cast<const char*>(first), int(count * rec::archive::kRecordSize));
     start = startStamp;
-    chart->setXTitle(QStringLiteral("Время от начала записи (%1), с")
-                         .arg(start.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"))));
+    chart->setXTitle(QStringLiteral("Время, с от начала записи %1").arg(start.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"))));
     redraw();
 }
 

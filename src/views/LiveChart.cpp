@@ -13,6 +13,7 @@
 namespace {
 constexpr int kBoxColumns = 4;
 constexpr int kFirstShown = 0;   // the first voltage channel is ticked at the start
+constexpr double kTickSeconds = 10;
 } // namespace
 
 LiveChart::LiveChart(QWidget* ownerWidget, QObject* parent) : QObject(parent), owner(ownerWidget)
@@ -123,6 +124,6 @@ void LiveChart::redraw()
         b.erase(b.begin(), firstKept);
         chart->setPoints(int(line), b);
     }
-    chart->setXRange(from, now);
+    chart->setXRange(from, now, kTickSeconds);
     chart->fitY();
 }

@@ -31,6 +31,13 @@ SeriesChart::SeriesChart(const QString& xTitle, QWidget* parent) : QWidget(paren
     d->x->setTitleText(xTitle);
     d->x->setLabelFormat(QStringLiteral("%g"));
     d->y->setLabelFormat(QStringLiteral("%g"));
+    // The form's small font: the chart's own is made for a chart filling a window.
+    QFont small = font();
+    d->chart->legend()->setFont(small);
+    for (QValueAxis* axis : {d->x, d->y})
+        axis->setLabelsFont(small);
+    small.setBold(true);
+    d->x->setTitleFont(small);
     d->chart->addAxis(d->x, Qt::AlignBottom);
     d->chart->addAxis(d->y, Qt::AlignLeft);
     auto* view = new QChartView(d->chart, this);
@@ -67,9 +74,17 @@ void SeriesChart::setPoints(int line, const QVector<QPointF>& points)
         d->lines[size_t(line)]->replace(points);
 }
 
-void SeriesChart::setXRange(double from, double to)
+void SeriesChart::setXRange(double from, double to, double tickEvery)
 {
     d->x->setRange(from, to > from ? to : from + 1);
+    if (tickEvery > 0) {
+        // Ticks on whole multiples stay put while the range moves.
+        d->x->setTickType(QValueAxis::TicksDynamic);
+        d->x->setTickAnchor(0);
+        d->x->setTickInterval(tickEvery);
+    } else {
+        d->x->applyNiceNumbers();
+    }
 }
 
 void SeriesChart::setXTitle(const QString& title)
@@ -94,6 +109,7 @@ void SeriesChart::fitY()
     }
     const double room = high > low ? (high - low) * 0.05 : std::max(1.0, std::abs(high) * 0.05);
     d->y->setRange(low - room, high + room);
+    d->y->applyNiceNumbers();
 }
 
 int SeriesChart::lineCount() const

@@ -19,7 +19,8 @@ public:
     // One line per name, each empty; the old lines go.
     void setLines(const QStringList& names);
     void setPoints(int line, const QVector<QPointF>& points);
-    void setXRange(double from, double to);
+    // tickEvery > 0: a tick at each multiple of it; else ticks at round numbers of the range.
+    void setXRange(double from, double to, double tickEvery = 0);
     void setXTitle(const QString& title);
     // The value axis spans every point shown, with a little room.
     void fitY();
