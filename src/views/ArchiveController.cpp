@@ -299,6 +299,11 @@ void ArchiveController::exportCsv()
 {
     if (shownCount == 0)
         return;
+    // A load under way is overwriting the records the table shows.
+    if (chunkCount > 0) {
+        ctx.dialogs()->information(ctx.window, QStringLiteral("Ошибка"), QStringLiteral("Дождитесь окончания загрузки архива"));
+        return;
+    }
     const QDateTime start = ctx.ui->archive_CurrentDateTime_DateTimeEdit->dateTime();
     const QString suggested = QDir::home().filePath(
         QStringLiteral("archive-%1.csv").arg(start.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"))));

@@ -14,6 +14,19 @@
 QT_CHARTS_USE_NAMESPACE
 #endif
 
+namespace {
+
+QVector<QPointF> pointsOf(const QLineSeries* s)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    return s->points();
+#else
+    return s->pointsVector();   // Qt 5's points() copies into a QList
+#endif
+}
+
+} // namespace
+
 struct SeriesChart::Parts {
     QChart* chart = nullptr;   // owned by the view
     QValueAxis* x = nullptr;
@@ -97,7 +110,7 @@ void SeriesChart::fitY()
     bool any = false;
     double low = 0, high = 0;
     for (QLineSeries* s : d->lines) {
-        for (const QPointF& p : s->pointsVector()) {
+        for (const QPointF& p : pointsOf(s)) {
             low = any ? std::min(low, p.y()) : p.y();
             high = any ? std::max(high, p.y()) : p.y();
             any = true;
@@ -124,5 +137,5 @@ QString SeriesChart::lineName(int line) const
 
 QVector<QPointF> SeriesChart::points(int line) const
 {
-    return line >= 0 && line < lineCount() ? d->lines[size_t(line)]->pointsVector() : QVector<QPointF>();
+    return line >= 0 && line < lineCount() ? pointsOf(d->lines[size_t(line)]) : QVector<QPointF>();
 }
