@@ -165,15 +165,17 @@ void ProgrammingController::run()
         return;
     if (!sameSession())
         return;
+    const auto serial = static_cast<uint32_t>(ctx.ui->bl_Program_SN_SpinBox->value());
+    ctx.proto->stampFwConfig(serial, sheet.fwVersion(), sheet.buildDay(), sheet.buildMonth(), sheet.buildYear());
     if (sheet.imageLength() < rec::flash::kPageSize) {
         ctx.log(QStringLiteral("ПРОГРАММИРОВАНИЕ::: Ошибка файл прошивки, размер данных менее 1024 байт"));
         return;
     }
     // The file and serial number are taken now; the copy made first reads the board meanwhile.
-    const auto serial = static_cast<uint32_t>(ctx.ui->bl_Program_SN_SpinBox->value());
     ctx.backups->beforeWrite(BoardCopies::FwConfig, QStringLiteral("программирование"), [this, serial, file = sheet] {
         if (!ctx.proto->isCommandAvailable(rec::cmd::flashWrite) || !sameSession())
             return;
+        // Again: a copy that read the board's record replaced the engine's.
         ctx.proto->stampFwConfig(serial, file.fwVersion(), file.buildDay(), file.buildMonth(), file.buildYear());
         ctx.proto->startProgramming(file.image(), file.imageLength(), file.targetProgram());
     });
