@@ -40,8 +40,10 @@ void LiveChart::build()
         boxGrid->addWidget(box, int(i) / kBoxColumns, int(i) % kBoxColumns);
         boxes.push_back(box);
     }
-    chart = new SeriesChart(QStringLiteral("Время, с"), window);
+    chart = new SeriesChart(QStringLiteral("Время, с (0 — последний ответ)"), window);
     chart->setObjectName(QStringLiteral("data_chart"));
+    // A fixed axis, the points moved along it: a moving range would lay the axis out anew at every redraw.
+    chart->setXRange(-kSpanMs / 1000.0, 0, kTickSeconds);
     auto* layout = new QVBoxLayout(window);
     layout->addLayout(boxGrid);
     layout->addWidget(chart, 1);
@@ -116,14 +118,16 @@ void LiveChart::redraw()
     if (!dirty)
         return;
     dirty = false;
-    const double now = clock.elapsed() / 1000.0;
+    const double now = buffers.front().isEmpty() ? 0 : buffers.front().last().x();
     const double from = now - kSpanMs / 1000.0;
     for (size_t line = 0; line < buffers.size(); ++line) {
         QVector<QPointF>& b = buffers[line];
         const auto firstKept = std::find_if(b.begin(), b.end(), [from](const QPointF& p) { return p.x() >= from; });
         b.erase(b.begin(), firstKept);
-        chart->setPoints(int(line), b);
+        QVector<QPointF> shown(b.size());
+        for (int i = 0; i < b.size(); ++i)
+            shown[i] = QPointF(b[i].x() - now, b[i].y());
+        chart->setPoints(int(line), shown);
     }
-    chart->setXRange(from, now, kTickSeconds);
     chart->fitY();
 }

@@ -15,14 +15,14 @@ class SeriesChart;
 // The live data page's rolling chart, in a window of its own beside the
 // page: the last 60 s of the values ticked there, taken from the raw data
 // replies. A reply only adds buffered points (at most one every 50 ms); the
-// chart is redrawn from the buffer 5 times a second, never per reply. Closed,
+// chart is redrawn from the buffer 4 times a second, never per reply. Closed,
 // or with nothing ticked, it keeps nothing and runs no timer.
 class LiveChart : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int kSpanMs = 60000;
-    static constexpr int kRedrawMs = 200;
+    static constexpr int kRedrawMs = 250;
     static constexpr int kStepMs = 50;
 
     explicit LiveChart(QWidget* owner, QObject* parent = nullptr);
@@ -56,7 +56,7 @@ private:
     std::vector<QCheckBox*> boxes;
     std::vector<int> chosen;                 // channel of each line
     std::vector<QVector<QPointF>> buffers;   // points of each line, oldest first
-    QElapsedTimer clock;                     // x = seconds since the chart started
+    QElapsedTimer clock;                     // when each point was kept; shown as seconds before the last
     qint64 lastKeptMs = 0;
     bool shown = false;
     bool active = false;
