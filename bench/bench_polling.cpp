@@ -3,11 +3,13 @@
 // first the bare request/reply loop through the engine and the serial link
 // (the floor), then the real window polling from its data tab with both
 // panes logging every frame, and the window once more with the log hidden.
-//   bench_polling [SECONDS]   seconds per measurement, default 30
+// With --chart the window's rolling chart is open on four channels meanwhile.
+//   bench_polling [SECONDS] [--chart]   seconds per measurement, default 30
 #include <QApplication>
 #include <QLoggingCategory>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QStringList>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -106,7 +108,23 @@ Figures engineAlone(const QString& port, int seconds)
     return f;
 }
 
-Figures windowPolling(const QString& port, int seconds, bool logHidden)
+// Opens the live data chart with the four voltage channels ticked.
+bool openChart(MainWindow& window)
+{
+    auto* button = window.findChild<QPushButton*>(QStringLiteral("data_chart_Button"));
+    if (!button)
+        return false;
+    button->setChecked(true);
+    for (int channel = 0; channel < 4; ++channel) {
+        auto* box = window.findChild<QCheckBox*>(QStringLiteral("data_chart_channel_%1").arg(channel));
+        if (!box)
+            return false;
+        box->setChecked(true);
+    }
+    return true;
+}
+
+Figures windowPolling(const QString& port, int seconds, bool logHidden, bool chart)
 {
     MainWindow window;
     window.showMaximized();
@@ -133,6 +151,10 @@ Figures windowPolling(const QString& port, int seconds, bool logHidden)
         return {};
     }
     BenchUtil::showTabsOf(exchange);
+    if (chart && !openChart(window)) {
+        std::fprintf(stderr, "the window lacks the live data chart\n");
+        return {};
+    }
     speed->setCurrentIndex(0);
     exchange->click();
     runEventLoopFor(1000);   // warm up
@@ -163,7 +185,9 @@ int main(int argc, char* argv[])
     // The debug streams go to the console, not to a pane; they are left out
     // so the figures show the window's own work.
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
-    const int seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 30;
+    QStringList args = app.arguments().mid(1);
+    const bool chart = args.removeAll(QStringLiteral("--chart")) > 0;
+    const int seconds = args.isEmpty() ? 30 : args.first().toInt();
     QTemporaryDir dir;
     const QString port = dir.filePath(QStringLiteral("board"));
     QProcess board;
@@ -176,20 +200,20 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    std::printf("Polling every %d ms for %d s against the simulator (%s)\n", kPollMs, seconds,
-                qPrintable(BenchUtil::machine()));
+    std::printf("Polling every %d ms for %d s against the simulator (%s)%s\n", kPollMs, seconds,
+                qPrintable(BenchUtil::machine()), chart ? ", live chart open on 4 channels" : "");
     const Figures floor = engineAlone(port, seconds);
     std::printf("  engine alone (floor):  %7.1f replies/s, %6.1f us CPU per reply\n", floor.repliesPerSecond,
                 floor.cpuMicrosPerReply);
     std::fflush(stdout);
-    const Figures win = windowPolling(port, seconds, false);
+    const Figures win = windowPolling(port, seconds, false, chart);
     const double share = floor.repliesPerSecond > 0 ? 100.0 * win.repliesPerSecond / floor.repliesPerSecond : 0;
     std::printf("  window, panes on:      %7.1f replies/s (%.1f %% of the floor), %6.1f us CPU per reply, "
                 "resident %.0f MB at the end\n",
                 win.repliesPerSecond, share, win.cpuMicrosPerReply, win.residentMb);
     std::fflush(stdout);
     // For comparison: the same window with "hide log" ticked, so neither pane is written.
-    const Figures quiet = windowPolling(port, seconds, true);
+    const Figures quiet = windowPolling(port, seconds, true, chart);
     std::printf("  window, log hidden:    %7.1f replies/s (%.1f %% of the floor), %6.1f us CPU per reply\n",
                 quiet.repliesPerSecond,
                 floor.repliesPerSecond > 0 ? 100.0 * quiet.repliesPerSecond / floor.repliesPerSecond : 0,

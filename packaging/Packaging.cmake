@@ -68,9 +68,12 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # dpkg-shlibdeps lists the Qt, C++ and C runtime packages the binaries link.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt Charts draws the window's charts; it is named here, shlibdeps adds the rest.
 if(RCONF_QT_MAJOR EQUAL 6)
   # Qt 6 keeps the platform plugins (xcb, wayland) in a package of their own.
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6charts6")
+else()
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt5charts5")
 endif()
 
 # /usr/share/doc/rconf: copyright and the compressed changelog Debian wants.

@@ -14,8 +14,9 @@ for a in "$@"; do
   esac
 done
 case "$qt" in
-  5) qt_packages=(qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev) ;;
-  6) qt_packages=(qt6-base-dev qt6-base-dev-tools qt6-serialport-dev) ;;
+  5) qt_packages=(qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5charts5-dev) ;;
+  6) # Qt 6 Charts' CMake package needs the OpenGL module's, which its package does not pull in.
+     qt_packages=(qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev) ;;
   *) echo "RCONF_QT must be 5 or 6, not '$qt'" >&2; exit 2 ;;
 esac
 packages=(cmake make g++ pkg-config "${qt_packages[@]}" ccache "${extra[@]}")

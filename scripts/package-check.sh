@@ -30,6 +30,7 @@ for f in usr/bin/rconf usr/bin/rconf-cli usr/bin/vboard usr/bin/mkrbin usr/share
   [ -e "$root/$f" ] || fail "missing /$f"
 done
 dpkg-deb -f "$deb" Depends | grep -q 'libqt[56]serialport' || fail "Depends does not name the Qt serial port library"
+dpkg-deb -f "$deb" Depends | grep -q 'libqt[56]charts' || fail "Depends does not name the Qt Charts library"
 
 echo "== appstream"
 appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml

@@ -37,6 +37,11 @@ QString Dialogs::openFileName(QWidget* parent, const QString& caption, const QSt
     return QFileDialog::getOpenFileName(parent, caption, dir, filter);
 }
 
+QString Dialogs::saveFileName(QWidget* parent, const QString& caption, const QString& path, const QString& filter)
+{
+    return QFileDialog::getSaveFileName(parent, caption, path, filter);
+}
+
 bool Dialogs::openDocument(QWidget* parent, const QString& program, const QString& path)
 {
 #ifdef Q_OS_WIN

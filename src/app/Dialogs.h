@@ -16,6 +16,8 @@ public:
     // Yes/No question, no default button; true on Yes.
     virtual bool question(QWidget* parent, const QString& title, const QString& text);
     virtual QString openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter);
+    // The file dialog asks before an existing file is replaced; empty when cancelled.
+    virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& path, const QString& filter);
     // Opens a reference document with the named program (Windows) or the
     // desktop's default handler; false when it could not be started.
     virtual bool openDocument(QWidget* parent, const QString& program, const QString& path);

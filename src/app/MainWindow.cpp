@@ -2,6 +2,7 @@
 
 #include "ArchiveController.h"
 #include "AtConsoleController.h"
+#include "BackupGuard.h"
 #include "DeviceStatusController.h"
 #include "GroupBoxPaintCache.h"
 #include "HwConfigController.h"
@@ -37,6 +38,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     proto.setGatePrompt([this](const QString& informative) { dialogs->gateRefused(informative); });
     connect(&proto, &proto_Vorlen_v2::log, this, &MainWindow::log);
 
+    backups = std::make_unique<BackupGuard>(viewContext(), this);
     const ViewContext ctx = viewContext();
     panes = std::make_unique<LogPanes>(ctx, this);
     portPanel = std::make_unique<PortPanelController>(ctx, *panes, this);
@@ -82,6 +84,7 @@ ViewContext MainWindow::viewContext()
     ctx.events = &events;
     ctx.log = [this](const QString& text) { log(text); };
     ctx.dialogs = [this] { return dialogs; };
+    ctx.backups = backups.get();
     return ctx;
 }
 
@@ -256,6 +259,7 @@ void MainWindow::on_pc_debugData_setPwm_button_clicked()
 // Archive, hardware configuration, user calibrations, programming, AT console,
 // reference documents: the slots hand over to their tab's controller.
 void MainWindow::setReferenceDataDir(const QString& dir) { referenceDocs->setDataDir(dir); }
+void MainWindow::setBackupDir(const QString& dir) { backups->setFolder(dir); }
 void MainWindow::on_userData_write_Button_clicked() { userCalibration->writeBlock(); }
 void MainWindow::on_userData_read_Button_clicked() { userCalibration->readBlock(); }
 void MainWindow::on_atCmd_AT_Send_pushButton_clicked() { atConsole->sendAt(); }

@@ -26,6 +26,7 @@ class PcDebugController;
 class PortPanelController;
 class StatisticsController;
 class ArchiveController;
+class BackupGuard;
 class HwConfigController;
 class UserCalibrationController;
 class ProgrammingController;
@@ -52,6 +53,9 @@ public:
     void setClock(std::function<QDateTime()> c);
     // Where the reference documents are looked for after the working directory.
     void setReferenceDataDir(const QString& dir);
+    // The folder of the copies made before each write to a board; empty (the
+    // default) makes none. The program sets its user data folder.
+    void setBackupDir(const QString& dir);
     // Writes every pending pane line now (the panes append in batches).
     void flushPanes();
 
@@ -129,6 +133,7 @@ private:
 
     // Cross-tab events and the tab controllers, made after the form is set up
     WindowEvents events;
+    std::unique_ptr<BackupGuard> backups;
     std::unique_ptr<LogPanes> panes;
     std::unique_ptr<PortPanelController> portPanel;
     std::unique_ptr<DeviceStatusController> status;

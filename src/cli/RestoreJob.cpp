@@ -27,7 +27,9 @@ void RestoreJob::start()
             // The program running now goes first: one switch fewer.
             if (startedInMain && !copy->userData.isEmpty())
                 plan << Record::User;
-            plan << Record::Hw;
+            // A file saved from the window's calibration page holds no hardware configuration.
+            if (!copy->hwConfig.isEmpty())
+                plan << Record::Hw;
             if (!startedInMain && !copy->userData.isEmpty())
                 plan << Record::User;
             runNext();

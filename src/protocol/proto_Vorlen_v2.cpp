@@ -88,6 +88,7 @@ void proto_Vorlen_v2::repeatCommand()
     state = State::Idle;
     emit log(QStringLiteral("ОШИБКА - Выполнение команды остановлено - исчерпаны попытки"));
     finishProgramming(QStringLiteral("ПРОГРАММИРОВАНИЕ::: Завершено"));
+    emit transactionEnded(pendingCmd);
 }
 
 void proto_Vorlen_v2::stopCommand()
@@ -96,6 +97,7 @@ void proto_Vorlen_v2::stopCommand()
     attemptsLeft = 0;
     state = State::Idle;
     emit log(stopLine());
+    emit transactionEnded(pendingCmd);
 }
 
 void proto_Vorlen_v2::finishProgramming(const QString& text)

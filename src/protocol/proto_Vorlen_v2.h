@@ -133,6 +133,10 @@ signals:
     void cmd_program_progress(uint8_t percent, bool ok);
     // A programming run started (true) or ended, however it ended (false).
     void programmingChanged(bool running);
+    // The transaction of this request code is over: answered (its record's
+    // signal came first), refused, given up after three transmissions, or
+    // stopped. Not emitted while a follow-up request carries it on.
+    void transactionEnded(uint32_t code);
 
 private:
     // The command table's rows name the decoders below.

@@ -53,6 +53,7 @@ void proto_Vorlen_v2::portClosed()
         replyTimer.stop();
         attemptsLeft = 0;
         state = State::Idle;
+        emit transactionEnded(pendingCmd);
     }
     forgetBoard();
     familyKnown = false;

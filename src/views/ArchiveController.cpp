@@ -1,12 +1,19 @@
 #include "ArchiveController.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QDate>
+#include <QDir>
+#include <QSaveFile>
 #include <QStringList>
 #include <QTableWidgetItem>
 #include <QTime>
 
 #include <algorithm>
 
+#include "ArchiveChart.h"
+#include "ArchiveCsv.h"
 #include "Dialogs.h"
 #include "LittleEndian.h"
 #include "MeasurementText.h"
@@ -115,11 +122,26 @@ QStringList recordTexts(const uint8_t* r)
 
 } // namespace
 
-ArchiveController::ArchiveController(const ViewContext& context, QObject* parent) : QObject(parent), ctx(context)
+ArchiveController::ArchiveController(const ViewContext& context, QObject* parent)
+    : QObject(parent),
+      ctx(context),
+      chart(std::make_unique<ArchiveChart>(ctx.ui->archive_chartChannels_listWidget, ctx.ui->archive_chart_GroupBox))
 {
     connect(ctx.proto, &proto_Vorlen_v2::cmd_archiveControl_received, this, &ArchiveController::showStatus);
     connect(ctx.proto, &proto_Vorlen_v2::cmd_ArchiveData_received, this, &ArchiveController::chunkReceived);
+    connect(ctx.ui->archive_exportCsv_Button, &QPushButton::clicked, this, &ArchiveController::exportCsv);
+    ctx.ui->archive_exportCsv_Button->setEnabled(false);
+
+    QTableWidget* table = ctx.ui->archive_Data_tableWidget;
+    auto* copy = new QAction(QStringLiteral("Копировать"), table);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    connect(copy, &QAction::triggered, this, &ArchiveController::copySelection);
+    table->addAction(copy);
+    table->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
+
+ArchiveController::~ArchiveController() = default;
 
 void ArchiveController::requestStatus()
 {
@@ -255,6 +277,9 @@ void ArchiveController::showTable()
     table->setVerticalHeaderLabels(archiveRowHeaders());
 
     const uint32_t shown = std::min(loadedCount, total);
+    shownCount = shown;
+    ctx.ui->archive_exportCsv_Button->setEnabled(shown > 0);
+    chart->show(ctx.proto->archiveRecords(), shown, ctx.ui->archive_CurrentDateTime_DateTimeEdit->dateTime());
     if (shown == 0)
         return;
 
@@ -268,4 +293,58 @@ void ArchiveController::showTable()
         for (int row = 0; row < RowCount; ++row)
             table->setItem(row, static_cast<int>(k), new QTableWidgetItem(texts[row]));
     }
+}
+
+void ArchiveController::exportCsv()
+{
+    if (shownCount == 0)
+        return;
+    // A load under way is overwriting the records the table shows.
+    if (chunkCount > 0) {
+        ctx.dialogs()->information(ctx.window, QStringLiteral("Ошибка"), QStringLiteral("Дождитесь окончания загрузки архива"));
+        return;
+    }
+    const QDateTime start = ctx.ui->archive_CurrentDateTime_DateTimeEdit->dateTime();
+    const QString suggested = QDir::home().filePath(
+        QStringLiteral("archive-%1.csv").arg(start.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"))));
+    const QString path = ctx.dialogs()->saveFileName(ctx.window, QStringLiteral("Экспорт архива в CSV"), suggested,
+                                                     QStringLiteral("Таблицы CSV (*.csv)"));
+    if (path.isEmpty())
+        return;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(ArchiveCsv::build(ctx.proto->archiveRecords(), shownCount, start)) < 0 || !file.commit()) {
+        ctx.dialogs()->warning(ctx.window, QStringLiteral("Ошибка"),
+                               QStringLiteral("Не удалось записать файл %1: %2")
+                                   .arg(QDir::toNativeSeparators(path), file.errorString()));
+        return;
+    }
+    ctx.log(QStringLiteral("Архив: %1 записей сохранено в файл %2").arg(shownCount).arg(QDir::toNativeSeparators(path)));
+}
+
+void ArchiveController::copySelection()
+{
+    // The rectangle around the selection; unselected cells inside it stay empty.
+    const QTableWidget* table = ctx.ui->archive_Data_tableWidget;
+    const QList<QTableWidgetSelectionRange> ranges = table->selectedRanges();
+    if (ranges.isEmpty())
+        return;
+    int top = ranges.first().topRow(), bottom = ranges.first().bottomRow();
+    int left = ranges.first().leftColumn(), right = ranges.first().rightColumn();
+    for (const QTableWidgetSelectionRange& r : ranges) {
+        top = std::min(top, r.topRow());
+        bottom = std::max(bottom, r.bottomRow());
+        left = std::min(left, r.leftColumn());
+        right = std::max(right, r.rightColumn());
+    }
+    QStringList lines;
+    for (int row = top; row <= bottom; ++row) {
+        QStringList cells;
+        for (int column = left; column <= right; ++column) {
+            const QTableWidgetItem* item = table->item(row, column);
+            cells << (item && item->isSelected() ? item->text() : QString());
+        }
+        lines << cells.join(QLatin1Char('\t'));
+    }
+    QApplication::clipboard()->setText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
 }

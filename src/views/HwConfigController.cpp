@@ -2,13 +2,17 @@
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QPushButton>
+#include <QDir>
 #include <QStringList>
 
 #include <cmath>
-#include <cstring>
 
+#include "BackupFile.h"
+#include "BackupGuard.h"
 #include "BoardTypeNames.h"
 #include "Dialogs.h"
+#include "PageFile.h"
 #include "LittleEndian.h"
 #include "Records.h"
 #include "WindowEvents.h"
@@ -62,6 +66,8 @@ HwConfigController::HwConfigController(const ViewContext& context, QObject* pare
     : QObject(parent), ctx(context), runLock({ctx.ui->hwConfig_GroupBox})
 {
     watchCoefEdits();
+    connect(ctx.ui->hwConfig_save_Button, &QPushButton::clicked, this, &HwConfigController::saveToFile);
+    connect(ctx.ui->hwConfig_load_Button, &QPushButton::clicked, this, &HwConfigController::loadFromFile);
     connect(ctx.proto, &proto_Vorlen_v2::cmd_hwConfig_readed, this, &HwConfigController::showConfig);
     connect(ctx.proto, &proto_Vorlen_v2::cmd_getInfo_received, this, &HwConfigController::statusReceived);
     connect(ctx.proto, &proto_Vorlen_v2::programmingChanged, this, [this](bool on) { runLock.setLocked(on); });
@@ -81,7 +87,7 @@ void HwConfigController::watchCoefEdits()
     // no longer a clamped copy of what the board holds.
     for (uint32_t i = 0; i < rec::hwcfg::kCoefCount; ++i)
         connect(ctx.ui->*kHwCoefs[i].box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
-                [this, i] { clampedCoefs &= ~(1u << i); });
+                [this, i] { clampedCoefs &= ~(1u << i); exactCoefs &= ~(1u << i); });
 }
 
 QString HwConfigController::clampedCoefNames() const
@@ -97,7 +103,17 @@ QString HwConfigController::clampedCoefNames() const
 
 void HwConfigController::showConfig()
 {
+    // A copy made before a write reads the record; the group keeps what the user is writing.
+    if (ctx.backups->isBusy())
+        return;
     const uint8_t* r = ctx.proto->hwConfigRecord();
+    showRecord(QByteArray(reinterpret_cast<const char*>(r), rec::hwcfg::kSize));
+}
+
+void HwConfigController::showRecord(const QByteArray& record)
+{
+    shownRecord = record;
+    const auto* r = reinterpret_cast<const uint8_t*>(record.constData());
     ctx.ui->hwConfig_devVers_SpinBox->setValue(r[rec::hwcfg::kHwVersion]);
     ctx.ui->hwConfigData_GroupBox->setEnabled(true);
     ctx.ui->hwConfig_Set_Button->setEnabled(true);
@@ -110,7 +126,7 @@ void HwConfigController::showConfig()
         if (typeBox->count() > 0 && typeBox->currentIndex() < 0)
             ctx.log(QStringLiteral("HW Config: неизвестный тип устройства %1, выберите тип перед записью")
                         .arg(deviceType));
-        uint32_t clamped = 0;
+        uint32_t clamped = 0, exact = 0;
         for (uint32_t i = 0; i < rec::hwcfg::kCoefCount; ++i) {
             const HwCoef& c = kHwCoefs[i];
             QDoubleSpinBox* box = ctx.ui->*c.box;
@@ -127,11 +143,14 @@ void HwConfigController::showConfig()
                         .arg(QString::fromLatin1(c.name))
                         .arg(v));
                 clamped |= 1u << i;
+            } else {
+                exact |= 1u << i;
             }
             box->setValue(qBound(box->minimum(), v, box->maximum()));
         }
         // Set after the boxes: their own change signals clear the old bits.
         clampedCoefs = clamped;
+        exactCoefs = exact;
         break;
     }
     case kProgPhotoBootloader:
@@ -140,6 +159,27 @@ void HwConfigController::showConfig()
     default:
         break;
     }
+}
+
+QByteArray HwConfigController::pageRecord() const
+{
+    // Bytes the view does not edit go back as last shown (read or loaded).
+    QByteArray record = shownRecord;
+    if (record.size() != int(rec::hwcfg::kSize))
+        record = QByteArray(reinterpret_cast<const char*>(ctx.proto->hwConfigRecord()), rec::hwcfg::kSize);
+    auto* r = reinterpret_cast<uint8_t*>(record.data());
+    const uint8_t progMode = ctx.proto->deviceInfo().progMode;
+    const int typeIndex = ctx.ui->hwConfig_devType_ComboBox->currentIndex();
+    r[rec::hwcfg::kHwVersion] = static_cast<uint8_t>(ctx.ui->hwConfig_devVers_SpinBox->value());
+    if (progMode == kProgLabBootloader) {
+        r[rec::hwcfg::kDeviceType] = static_cast<uint8_t>(typeIndex);
+        for (uint32_t i = 0; i < rec::hwcfg::kCoefCount; ++i)
+            if (!(exactCoefs & (1u << i)))
+                le::putF32(r + kHwCoefs[i].offset, static_cast<float>((ctx.ui->*kHwCoefs[i].box)->value()));
+    } else if (progMode == kProgPhotoBootloader) {
+        r[rec::hwcfg::kDeviceType] = typeIndex == 0 ? 0 : rec::devinfo::kTypePhotocolorimeter;
+    }
+    return record;
 }
 
 void HwConfigController::writeConfig()
@@ -170,18 +210,47 @@ void HwConfigController::writeConfig()
         return;
     }
 
-    // Bytes the view does not edit go back as last read.
-    uint8_t r[rec::hwcfg::kSize];
-    std::memcpy(r, ctx.proto->hwConfigRecord(), sizeof r);
-    r[rec::hwcfg::kHwVersion] = static_cast<uint8_t>(ctx.ui->hwConfig_devVers_SpinBox->value());
-    if (progMode == kProgLabBootloader) {
-        r[rec::hwcfg::kDeviceType] = static_cast<uint8_t>(typeIndex);
-        for (const HwCoef& c : kHwCoefs)
-            le::putF32(r + c.offset, static_cast<float>((ctx.ui->*c.box)->value()));
-    } else if (progMode == kProgPhotoBootloader) {
-        r[rec::hwcfg::kDeviceType] = typeIndex == 0 ? 0 : rec::devinfo::kTypePhotocolorimeter;
+    // Taken now: the copy made first may read the board's record meanwhile.
+    const QByteArray record = pageRecord();
+    ctx.backups->beforeWrite(BoardCopies::HwConfig, QStringLiteral("запись аппаратной конфигурации"), [this, record] {
+        if (ctx.proto->isCommandAvailable(rec::cmd::setHwConfig))
+            ctx.proto->writeHwConfig(reinterpret_cast<const uint8_t*>(record.constData()));
+    });
+}
+
+void HwConfigController::saveToFile()
+{
+    if (!ctx.ui->hwConfigData_GroupBox->isEnabled()) {
+        ctx.dialogs()->warning(ctx.window, QStringLiteral("Ошибка"),
+                               QStringLiteral("Нечего сохранять: считайте конфигурацию с платы или загрузите её из файла."));
+        return;
     }
-    ctx.proto->writeHwConfig(r);
+    BackupFile file = PageFile::describe(ctx.proto->deviceInfo(), ctx.backups->boardCopies());
+    file.hwConfig = pageRecord();
+    PageFile::save(ctx, file, QStringLiteral("hw"), QStringLiteral("Аппаратная конфигурация"));
+}
+
+void HwConfigController::loadFromFile()
+{
+    const uint8_t progMode = ctx.proto->deviceInfo().progMode;
+    if (progMode != kProgLabBootloader && progMode != kProgPhotoBootloader) {
+        ctx.dialogs()->warning(ctx.window, QStringLiteral("Ошибка"),
+                               QStringLiteral("Аппаратная конфигурация загружается из файла, когда плата работает в "
+                                              "загрузчике."));
+        return;
+    }
+    BackupFile file;
+    const QString path = PageFile::open(ctx, &file);
+    if (path.isEmpty())
+        return;
+    const QString mismatch = PageFile::boardMismatch(ctx.proto->deviceInfo(), file);
+    if (!mismatch.isEmpty())
+        return PageFile::refuse(ctx, path, mismatch);
+    if (file.hwConfig.isEmpty())
+        return PageFile::refuse(ctx, path, QStringLiteral("в файле нет аппаратной конфигурации"));
+    showRecord(file.hwConfig);
+    ctx.log(QStringLiteral("Аппаратная конфигурация загружена из файла %1. Чтобы записать её в плату, нажмите "
+                           "«Записать конфигурацию HW»").arg(QDir::toNativeSeparators(path)));
 }
 
 void HwConfigController::overrideToggled(bool checked)

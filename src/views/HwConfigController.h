@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
@@ -10,7 +11,8 @@
 // The hardware configuration group of the bootloader tab: the device type
 // list (refilled on each status of a bootloader), the version, the factory
 // coefficients and the override box that makes the group writable before a
-// configuration has been read.
+// configuration has been read; saving what the group shows to a file and
+// loading it back (the user then writes it).
 class HwConfigController : public QObject
 {
     Q_OBJECT
@@ -21,11 +23,16 @@ public:
     void writeConfig();
     void setDefaultCoefs();
     void overrideToggled(bool checked);
+    void saveToFile();
+    void loadFromFile();
 
 private:
     void watchCoefEdits();
     QString clampedCoefNames() const;
     void showConfig();
+    void showRecord(const QByteArray& record);
+    // The record a write sends: the bytes last shown, with the group's values.
+    QByteArray pageRecord() const;
     void statusReceived();
     void tabEntered(int index, bool autoUpdate);
 
@@ -34,5 +41,10 @@ private:
     int typeListMode = -1;
     // One bit per factory coefficient whose box shows a clamped value.
     uint32_t clampedCoefs = 0;
+    // One bit per coefficient whose box still shows the value read or loaded:
+    // it goes back with that value's exact bytes, not the box's six decimals.
+    uint32_t exactCoefs = 0;
+    // The record last shown (read or loaded); empty before either.
+    QByteArray shownRecord;
     WidgetLock runLock;
 };

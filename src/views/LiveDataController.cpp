@@ -84,8 +84,11 @@ uint8_t indexByte(int index)
 LiveDataController::LiveDataController(const ViewContext& ctx, QObject* parent)
     : QObject(parent), ctx(ctx),
       polling(ctx, ctx.ui->data_ExchangeButton, ctx.ui->data_requestSpeed_ComboBox, this),
-      rawView([this] { showRawData(); }, this), exchangeView([this] { showExchangeData(); }, this)
+      rawView([this] { showRawData(); }, this), exchangeView([this] { showExchangeData(); }, this),
+      chart(ctx.window, this)
 {
+    connect(ctx.ui->data_chart_Button, &QPushButton::toggled, &chart, &LiveChart::setShown);
+    connect(&chart, &LiveChart::closed, ctx.ui->data_chart_Button, [this] { this->ctx.ui->data_chart_Button->setChecked(false); });
     connect(ctx.proto, &proto_Vorlen_v2::cmd_RawData_received, this, &LiveDataController::rawDataReceived);
     connect(ctx.proto, &proto_Vorlen_v2::cmd_DataExchange_received, this, &LiveDataController::exchangeDataReceived);
     connect(ctx.events, &WindowEvents::portClosed, this, &LiveDataController::resetLabels);
@@ -102,6 +105,7 @@ void LiveDataController::rawDataReceived()
         return;
     polling.replyArrived();
     rawView.request();
+    chart.sample(ctx.proto->rawDataRecord());
 }
 
 void LiveDataController::exchangeDataReceived()

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "LiveChart.h"
 #include "PollingLoop.h"
 #include "RefreshThrottle.h"
 #include "ViewContext.h"
@@ -11,7 +12,8 @@
 // record, polled, and the board control block: LEDs, BLE, accelerometer
 // scale, conductometer pull-up) and «Данные» (the measurement exchange).
 // Both pages set the accelerometer scale and the pull-up; each shows what
-// went to the board last.
+// went to the board last. A rolling chart of the polled values opens from
+// «Отладочные данные».
 class LiveDataController : public QObject
 {
     Q_OBJECT
@@ -42,6 +44,7 @@ private:
     PollingLoop polling;
     RefreshThrottle rawView;
     RefreshThrottle exchangeView;
+    LiveChart chart;
     uint32_t exchangeRequestCount = 0;
     uint32_t exchangeAnswerCount = 0;
 };

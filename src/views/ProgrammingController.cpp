@@ -3,6 +3,7 @@
 #include <limits>
 #include <memory>
 
+#include "BackupGuard.h"
 #include "Dialogs.h"
 #include "LittleEndian.h"
 #include "Records.h"
@@ -162,23 +163,34 @@ void ProgrammingController::run()
 {
     if (!ctx.proto->isCommandAvailable(rec::cmd::flashWrite))
         return;
-    // The file, its device check and the serial number belong to the
-    // connection they were chosen on; since then the port has been closed
-    // or a board of another family has answered.
-    if (sheetSession != static_cast<int64_t>(ctx.proto->boardSession())) {
-        ctx.log(QStringLiteral("ПРОГРАММИРОВАНИЕ::: ОШИБКА - устройство переподключено после выбора файла "
-                               "обновления. Выберите файл снова"));
+    if (!sameSession())
         return;
-    }
-
-    ctx.proto->stampFwConfig(static_cast<uint32_t>(ctx.ui->bl_Program_SN_SpinBox->value()), sheet.fwVersion(),
-                             sheet.buildDay(), sheet.buildMonth(), sheet.buildYear());
-
+    const auto serial = static_cast<uint32_t>(ctx.ui->bl_Program_SN_SpinBox->value());
+    ctx.proto->stampFwConfig(serial, sheet.fwVersion(), sheet.buildDay(), sheet.buildMonth(), sheet.buildYear());
     if (sheet.imageLength() < rec::flash::kPageSize) {
         ctx.log(QStringLiteral("ПРОГРАММИРОВАНИЕ::: Ошибка файл прошивки, размер данных менее 1024 байт"));
         return;
     }
-    ctx.proto->startProgramming(sheet.image(), sheet.imageLength(), sheet.targetProgram());
+    // The file and serial number are taken now; the copy made first reads the board meanwhile.
+    ctx.backups->beforeWrite(BoardCopies::FwConfig, QStringLiteral("программирование"), [this, serial, file = sheet] {
+        if (!ctx.proto->isCommandAvailable(rec::cmd::flashWrite) || !sameSession())
+            return;
+        // Again: a copy that read the board's record replaced the engine's.
+        ctx.proto->stampFwConfig(serial, file.fwVersion(), file.buildDay(), file.buildMonth(), file.buildYear());
+        ctx.proto->startProgramming(file.image(), file.imageLength(), file.targetProgram());
+    });
+}
+
+bool ProgrammingController::sameSession()
+{
+    // The file, its device check and the serial number belong to the
+    // connection they were chosen on; since then the port has been closed
+    // or a board of another family has answered.
+    if (sheetSession == static_cast<int64_t>(ctx.proto->boardSession()))
+        return true;
+    ctx.log(QStringLiteral("ПРОГРАММИРОВАНИЕ::: ОШИБКА - устройство переподключено после выбора файла "
+                           "обновления. Выберите файл снова"));
+    return false;
 }
 
 void ProgrammingController::showSheetUnloaded()

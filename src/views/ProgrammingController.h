@@ -23,6 +23,7 @@ private:
     void showFwConfig();
     void showProgress(uint8_t percent, bool ok);
     void showSheetUnloaded();
+    bool sameSession();
     void tabEntered(int index, bool autoUpdate);
 
     ViewContext ctx;

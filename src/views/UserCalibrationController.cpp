@@ -1,13 +1,18 @@
 #include "UserCalibrationController.h"
 
+#include <QDir>
 #include <QDoubleSpinBox>
+#include <QPushButton>
 #include <QSpinBox>
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
+#include "BackupGuard.h"
+#include "Dialogs.h"
 #include "LittleEndian.h"
+#include "PageFile.h"
 #include "Records.h"
 #include "WindowEvents.h"
 #include "proto_Vorlen_v2.h"
@@ -118,6 +123,9 @@ UserCalibrationController::UserCalibrationController(const ViewContext& context,
 {
     for (int page = 0; page < kPageCount; ++page)
         ctx.ui->userCalibration_coefTabs->setTabEnabled(page, false);
+    watchEdits();
+    connect(ctx.ui->userData_save_Button, &QPushButton::clicked, this, &UserCalibrationController::saveToFile);
+    connect(ctx.ui->userData_load_Button, &QPushButton::clicked, this, &UserCalibrationController::loadFromFile);
     connect(ctx.proto, &proto_Vorlen_v2::cmd_userData_readed, this, &UserCalibrationController::showBlock);
     // The engine sends a long block in parts; the board's echo of each part asks for the next.
     connect(ctx.proto, &proto_Vorlen_v2::cmd_userData_sent, this, [this](uint8_t offset, uint8_t len, uint8_t type) {
@@ -141,8 +149,21 @@ void UserCalibrationController::readBlock()
     ctx.proto->sendCommand(rec::cmd::getUserData, nullptr, 0);
 }
 
+void UserCalibrationController::watchEdits()
+{
+    // A changed value is the user's: it goes to the board as the box holds it.
+    for (const auto* list : {&physicsFields(), &chemistryFields(), &biologyFields()})
+        for (const UserField& f : *list)
+            if (f.coef)
+                connect(ctx.ui->*f.coef, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+                        [this, offset = f.offset] { exactFields &= ~(uint64_t(1) << offset); });
+}
+
 void UserCalibrationController::showBlock(uint32_t readedSize)
 {
+    // A copy made before a write reads the block; the page keeps what the user is writing.
+    if (ctx.backups->isBusy())
+        return;
     const std::vector<UserField>* fields = nullptr;
     uint32_t size = 0;
     if (!userBlock(ctx.proto->deviceInfo().devType, &fields, &size)) {
@@ -157,45 +178,115 @@ void UserCalibrationController::showBlock(uint32_t readedSize)
                     .arg(size));
         return;
     }
-    ctx.ui->userData_write_Button->setEnabled(true);
+    showFields(QByteArray(reinterpret_cast<const char*>(ctx.proto->userDataRecord()), int(size)));
+}
 
-    const uint8_t* block = ctx.proto->userDataRecord();
+void UserCalibrationController::showFields(const QByteArray& block)
+{
+    const std::vector<UserField>* fields = nullptr;
+    uint32_t size = 0;
+    if (!userBlock(ctx.proto->deviceInfo().devType, &fields, &size) || block.size() != int(size))
+        return;
+    ctx.ui->userData_write_Button->setEnabled(true);
+    shownBlock = block;
+    const auto* b = reinterpret_cast<const uint8_t*>(block.constData());
+    uint64_t exact = 0;
     for (const UserField& f : *fields) {
         if (f.step) {
-            (ctx.ui->*f.step)->setValue(block[f.offset]);
+            (ctx.ui->*f.step)->setValue(b[f.offset]);
             continue;
         }
-        const double v = le::f32(block + f.offset);
+        const double v = le::f32(b + f.offset);
+        QDoubleSpinBox* box = ctx.ui->*f.coef;
         if (!std::isfinite(v)) {
             // An erased cell reads as NaN, which a spin box cannot hold.
             ctx.log(QStringLiteral("Пользовательские калибровки: значение по смещению %1 не число, показан 0")
                         .arg(f.offset));
-            (ctx.ui->*f.coef)->setValue(0.0);
+            box->setValue(0.0);
             continue;
         }
-        (ctx.ui->*f.coef)->setValue(v);
+        if (v >= box->minimum() && v <= box->maximum())
+            exact |= uint64_t(1) << f.offset;
+        box->setValue(v);
     }
+    // Set after the boxes: their own change signals clear the old bits.
+    exactFields = exact;
+}
+
+QByteArray UserCalibrationController::pageBlock() const
+{
+    const std::vector<UserField>* fields = nullptr;
+    uint32_t size = 0;
+    if (!userBlock(ctx.proto->deviceInfo().devType, &fields, &size))
+        return QByteArray();
+    // Reserved bytes go back to the board as last shown (read or loaded).
+    QByteArray block = shownBlock;
+    if (block.size() != int(size))
+        block = QByteArray(reinterpret_cast<const char*>(ctx.proto->userDataRecord()), int(size));
+    auto* b = reinterpret_cast<uint8_t*>(block.data());
+    for (const UserField& f : *fields) {
+        if (f.step)
+            b[f.offset] = static_cast<uint8_t>((ctx.ui->*f.step)->value() & 0xFF);
+        else if (!(exactFields & (uint64_t(1) << f.offset)))
+            le::putF32(b + f.offset, static_cast<float>((ctx.ui->*f.coef)->value()));
+    }
+    return block;
 }
 
 void UserCalibrationController::writeBlock()
 {
     if (!ctx.proto->isCommandAvailable(rec::cmd::setUserData))
         return;
+    if (ctx.proto->deviceInfo().devType == 0)
+        return;
+    // Taken now: the copy made first may read the board's block meanwhile.
+    const QByteArray block = pageBlock();
+    if (block.isEmpty())
+        return;
+    ctx.backups->beforeWrite(BoardCopies::UserData, QStringLiteral("запись пользовательских калибровок"), [this, block] {
+        if (ctx.proto->isCommandAvailable(rec::cmd::setUserData))
+            ctx.proto->writeUserData(reinterpret_cast<const uint8_t*>(block.constData()), uint8_t(block.size()));
+    });
+}
+
+void UserCalibrationController::saveToFile()
+{
+    const DevInfo& info = ctx.proto->deviceInfo();
+    const QByteArray block = info.progMode == kModeLabMain ? pageBlock() : QByteArray();
+    if (block.isEmpty()) {
+        ctx.dialogs()->warning(ctx.window, QStringLiteral("Ошибка"),
+                               QStringLiteral("Пользовательские калибровки сохраняются, когда подключена лаборатория по "
+                                              "физике, химии или биологии в основной программе."));
+        return;
+    }
+    BackupFile file = PageFile::describe(info, ctx.backups->boardCopies());
+    file.userData = block;
+    PageFile::save(ctx, file, QStringLiteral("user"), QStringLiteral("Пользовательские калибровки"));
+}
+
+void UserCalibrationController::loadFromFile()
+{
+    const DevInfo& info = ctx.proto->deviceInfo();
     const std::vector<UserField>* fields = nullptr;
     uint32_t size = 0;
-    if (ctx.proto->deviceInfo().devType == 0 || !userBlock(ctx.proto->deviceInfo().devType, &fields, &size))
+    if (info.progMode != kModeLabMain || !userBlock(info.devType, &fields, &size)) {
+        ctx.dialogs()->warning(ctx.window, QStringLiteral("Ошибка"),
+                               QStringLiteral("Пользовательские калибровки загружаются, когда подключена лаборатория по "
+                                              "физике, химии или биологии в основной программе."));
         return;
-
-    // Reserved bytes go back to the board as last read.
-    uint8_t block[rec::user::kBufferSize];
-    std::copy(ctx.proto->userDataRecord(), ctx.proto->userDataRecord() + size, block);
-    for (const UserField& f : *fields) {
-        if (f.coef)
-            le::putF32(block + f.offset, static_cast<float>((ctx.ui->*f.coef)->value()));
-        else
-            block[f.offset] = static_cast<uint8_t>((ctx.ui->*f.step)->value() & 0xFF);
     }
-    ctx.proto->writeUserData(block, static_cast<uint8_t>(size));
+    BackupFile file;
+    const QString path = PageFile::open(ctx, &file);
+    if (path.isEmpty())
+        return;
+    const QString mismatch = PageFile::boardMismatch(info, file);
+    if (!mismatch.isEmpty())
+        return PageFile::refuse(ctx, path, mismatch);
+    if (file.userData.isEmpty())
+        return PageFile::refuse(ctx, path, QStringLiteral("в файле нет пользовательских калибровок"));
+    showFields(file.userData);
+    ctx.log(QStringLiteral("Пользовательские калибровки загружены из файла %1. Чтобы записать их в плату, нажмите "
+                           "«Записать»").arg(QDir::toNativeSeparators(path)));
 }
 
 void UserCalibrationController::resetPhysics()

@@ -3,6 +3,7 @@
 
 #include <functional>
 
+class BackupGuard;
 class Dialogs;
 class Oru_SerialPort;
 class QWidget;
@@ -23,4 +24,5 @@ struct ViewContext {
     WindowEvents* events = nullptr;
     std::function<void(const QString&)> log;
     std::function<Dialogs*()> dialogs;  // the seam may be swapped after construction
+    BackupGuard* backups = nullptr;     // the copy made before each write to the board
 };

@@ -30,6 +30,12 @@ QString ScriptedDialogs::openFileName(QWidget*, const QString& caption, const QS
     return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
 }
 
+QString ScriptedDialogs::saveFileName(QWidget*, const QString& caption, const QString&, const QString& filter)
+{
+    shown.append({QStringLiteral("save"), caption, filter});
+    return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
+}
+
 bool ScriptedDialogs::openDocument(QWidget*, const QString& program, const QString& path)
 {
     shown.append({QStringLiteral("document"), program, path});

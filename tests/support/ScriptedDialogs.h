@@ -10,7 +10,7 @@ class ScriptedDialogs : public Dialogs
 {
 public:
     struct Shown {
-        QString kind;   // "gate", "warning", "information", "question", "file", "document"
+        QString kind;   // "gate", "warning", "information", "question", "file", "save", "document"
         QString title;
         QString text;
     };
@@ -20,6 +20,8 @@ public:
     void information(QWidget* parent, const QString& title, const QString& text) override;
     bool question(QWidget* parent, const QString& title, const QString& text) override;
     QString openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter) override;
+    // Answered from fileAnswers too, shown as "save".
+    QString saveFileName(QWidget* parent, const QString& caption, const QString& path, const QString& filter) override;
     bool openDocument(QWidget* parent, const QString& program, const QString& path) override;
 
     QList<Shown> shown;

@@ -5,7 +5,12 @@
 
 #include "BoardText.h"
 #include "Crc16.h"
+#include "RecordFields.h"
 #include "Records.h"
+
+#ifndef RCONF_VERSION
+#define RCONF_VERSION "unknown"
+#endif
 
 namespace {
 
@@ -18,11 +23,12 @@ QString crcText(const QByteArray& bytes)
     return QStringLiteral("%1").arg(crc, 4, 16, QLatin1Char('0'));
 }
 
-QJsonObject recordJson(const QByteArray& bytes)
+QJsonObject recordJson(const QByteArray& bytes, const std::vector<RecordFields::Field>& fields)
 {
     return {{QStringLiteral("size"), bytes.size()},
             {QStringLiteral("crc16"), crcText(bytes)},
-            {QStringLiteral("hex"), QString::fromLatin1(bytes.toHex())}};
+            {QStringLiteral("hex"), QString::fromLatin1(bytes.toHex())},
+            {QStringLiteral("fields"), RecordFields::toJson(fields, bytes)}};
 }
 
 bool isHex(const QString& text)
@@ -33,24 +39,35 @@ bool isHex(const QString& text)
     return text.size() % 2 == 0;
 }
 
-// One record: present, of the given size, its bytes matching its CRC.
-bool readRecord(const QJsonObject& records, const QString& name, int size, QByteArray* out, QString* error)
+// One record, when the file holds it: of the given size, its bytes matching
+// its CRC and its named fields (where given) matching its bytes.
+bool readRecord(const QJsonObject& records, const QString& name, int size,
+                const std::vector<RecordFields::Field>& fields, QByteArray* out, QString* error)
 {
+    out->clear();
+    if (!records.contains(name))
+        return true;
     const QJsonObject r = records.value(name).toObject();
     const QString hex = r.value(QStringLiteral("hex")).toString();
     if (!isHex(hex)) {
         *error = QStringLiteral("запись %1: нет байтов в шестнадцатеричном виде").arg(name);
         return false;
     }
-    *out = QByteArray::fromHex(hex.toLatin1());
-    if (out->size() != size || r.value(QStringLiteral("size")).toInt(-1) != size) {
-        *error = QStringLiteral("запись %1: %2 байт, а должно быть %3").arg(name).arg(out->size()).arg(size);
+    const QByteArray bytes = QByteArray::fromHex(hex.toLatin1());
+    if (bytes.size() != size || r.value(QStringLiteral("size")).toInt(-1) != size) {
+        *error = QStringLiteral("запись %1: %2 байт, а должно быть %3").arg(name).arg(bytes.size()).arg(size);
         return false;
     }
-    if (r.value(QStringLiteral("crc16")).toString().toLower() != crcText(*out)) {
+    if (r.value(QStringLiteral("crc16")).toString().toLower() != crcText(bytes)) {
         *error = QStringLiteral("запись %1: контрольная сумма не совпадает, файл повреждён").arg(name);
         return false;
     }
+    const QString differs = RecordFields::firstMismatch(fields, bytes, r.value(QStringLiteral("fields")).toObject());
+    if (!differs.isEmpty()) {
+        *error = QStringLiteral("запись %1: поле %2 не совпадает с байтами записи, файл повреждён").arg(name, differs);
+        return false;
+    }
+    *out = bytes;
     return true;
 }
 
@@ -66,15 +83,23 @@ int BackupFile::userDataSize(uint8_t devType)
     }
 }
 
+QString BackupFile::toolName(const QString& program)
+{
+    return program + QStringLiteral(" ") + QStringLiteral(RCONF_VERSION);
+}
+
 QByteArray BackupFile::toJson() const
 {
     DevInfo info;
     info.progMode = progMode;
     info.devType = devType;
-    QJsonObject records{{QStringLiteral("hwConfig"), recordJson(hwConfig)},
-                        {QStringLiteral("fwConfig"), recordJson(fwConfig)}};
+    QJsonObject records;
+    if (!hwConfig.isEmpty())
+        records.insert(QStringLiteral("hwConfig"), recordJson(hwConfig, RecordFields::hwConfig()));
+    if (!fwConfig.isEmpty())
+        records.insert(QStringLiteral("fwConfig"), recordJson(fwConfig, RecordFields::fwConfig()));
     if (!userData.isEmpty())
-        records.insert(QStringLiteral("userData"), recordJson(userData));
+        records.insert(QStringLiteral("userData"), recordJson(userData, RecordFields::userData(devType)));
     const QJsonObject board{{QStringLiteral("family"), BoardText::familyKey(progMode)},
                             {QStringLiteral("familyCode"), family},
                             {QStringLiteral("devType"), devType},
@@ -108,7 +133,10 @@ bool BackupFile::fromJson(const QByteArray& text, QString* error)
     }
     const int version = root.value(QStringLiteral("version")).toInt(0);
     if (version != kVersion) {
-        *error = QStringLiteral("версия формата %1 не поддерживается (поддерживается %2)").arg(version).arg(kVersion);
+        *error = version > kVersion
+                     ? QStringLiteral("файл записан более новой версией программы (формат версии %1, эта программа "
+                                      "читает версию %2)").arg(version).arg(kVersion)
+                     : QStringLiteral("версия формата %1 не поддерживается (поддерживается %2)").arg(version).arg(kVersion);
         return false;
     }
     const QJsonObject board = root.value(QStringLiteral("board")).toObject();
@@ -119,28 +147,32 @@ bool BackupFile::fromJson(const QByteArray& text, QString* error)
         *error = QStringLiteral("нет или неверны данные платы (familyCode, devType, serialNumber)");
         return false;
     }
-    family = static_cast<uint8_t>(familyCode);
-    devType = static_cast<uint8_t>(type);
-    serialNumber = static_cast<uint32_t>(serial);
-    serialValid = board.value(QStringLiteral("serialValid")).toBool();
-    progMode = static_cast<uint8_t>(family * 10 + (board.value(QStringLiteral("program")).toString() == QLatin1String("main")));
-    port = board.value(QStringLiteral("port")).toString();
-    tool = root.value(QStringLiteral("tool")).toString();
-    created = QDateTime::fromString(root.value(QStringLiteral("created")).toString(), Qt::ISODate);
+
+    // Read into a scratch copy: a refused file leaves this one as it was.
+    BackupFile f;
+    f.family = static_cast<uint8_t>(familyCode);
+    f.devType = static_cast<uint8_t>(type);
+    f.serialNumber = static_cast<uint32_t>(serial);
+    f.serialValid = board.value(QStringLiteral("serialValid")).toBool();
+    f.progMode = static_cast<uint8_t>(f.family * 10 + (board.value(QStringLiteral("program")).toString() == QLatin1String("main")));
+    f.port = board.value(QStringLiteral("port")).toString();
+    f.tool = root.value(QStringLiteral("tool")).toString();
+    f.created = QDateTime::fromString(root.value(QStringLiteral("created")).toString(), Qt::ISODate);
 
     const QJsonObject records = root.value(QStringLiteral("records")).toObject();
-    if (!readRecord(records, QStringLiteral("hwConfig"), rec::hwcfg::kSize, &hwConfig, error) ||
-        !readRecord(records, QStringLiteral("fwConfig"), rec::fwcfg::kSize, &fwConfig, error))
+    const int userSize = f.family == 0 ? userDataSize(f.devType) : 0;
+    if (records.contains(QStringLiteral("userData")) && userSize == 0) {
+        *error = QStringLiteral("пользовательские калибровки для платы без них (тип %1)").arg(f.devType);
         return false;
-    userData.clear();
-    if (records.contains(QStringLiteral("userData"))) {
-        const int size = family == 0 ? userDataSize(devType) : 0;
-        if (size == 0) {
-            *error = QStringLiteral("пользовательские калибровки для платы без них (тип %1)").arg(devType);
-            return false;
-        }
-        if (!readRecord(records, QStringLiteral("userData"), size, &userData, error))
-            return false;
     }
+    if (!readRecord(records, QStringLiteral("hwConfig"), rec::hwcfg::kSize, RecordFields::hwConfig(), &f.hwConfig, error) ||
+        !readRecord(records, QStringLiteral("fwConfig"), rec::fwcfg::kSize, RecordFields::fwConfig(), &f.fwConfig, error) ||
+        !readRecord(records, QStringLiteral("userData"), userSize, RecordFields::userData(f.devType), &f.userData, error))
+        return false;
+    if (f.hwConfig.isEmpty() && f.userData.isEmpty()) {
+        *error = QStringLiteral("в файле нет ни аппаратной конфигурации, ни пользовательских калибровок");
+        return false;
+    }
+    *this = f;
     return true;
 }
