@@ -1,0 +1,514 @@
+// The protocol engine on its own. A row runs steps (requests, reads, repeats,
+// a programming start) and compares in order all the engine did: log lines,
+// signals, frames sent; then every record, so a reply fills its own record only.
+#include <QElapsedTimer>
+#include <QtTest>
+
+#include "Crc16.h"
+#include "FrameCodec.h"
+#include "TestBytes.h"
+#include "VirtualBoard.h"
+#include "WaitTimes.h"
+#include "proto_Vorlen_v2.h"
+
+namespace {
+
+const QString kStop = QStringLiteral("СТОП - выполнение команды остановлено");
+const QString kBadCrc = QStringLiteral("ОШИБКА - Неверная контрольная сумма принятых данных");
+const QString kGiveUp = QStringLiteral("ОШИБКА - Выполнение команды остановлено - исчерпаны попытки");
+QString attempt(int n) { return QStringLiteral("Отправка команды, попытка %1").arg(n); }
+
+// A trace written short, '|' between entries: "+D" and "~D" an expected and an unexpected reply described
+// D (and the stop line), "short C got need" a reply too short, "try N" an attempt, crc/len/copy/refused.
+QStringList T(const QString& spec)
+{
+    QStringList out;
+    for (const QString& t : spec.split(QLatin1Char('|'))) {
+        const QStringList w = t.split(QLatin1Char(' '));
+        if (t.startsWith(QLatin1Char('+')) || t.startsWith(QLatin1Char('~')))
+            out << (t.startsWith(QLatin1Char('+')) ? QStringLiteral("Принят ожидаемый ответ на команду - ")
+                                                   : QStringLiteral("Принят неожидаемый ответ на другую команду - ")) + t.mid(1) << kStop;
+        else if (w[0] == QLatin1String("short"))
+            out << QStringLiteral("ОШИБКА - ответ слишком короткий для команды 0x%1: принято %2 байт, требуется не менее %3")
+                       .arg(w[1], w[2], w[3]);
+        else if (w[0] == QLatin1String("try"))
+            out << attempt(w[1].toInt());
+        else
+            out << (t == "crc"   ? kBadCrc
+                    : t == "len" ? QStringLiteral("ОШИБКА - Длина посылки в протоколе не соответствует принятой")
+                    : t == "copy" ? QStringLiteral("Принят повторный ответ на уже выполненную команду - пропущен")
+                    : t == "refused" ? QStringLiteral("ОТВЕТ МК - недопустимая команда, ошибка контрольной суммы, или формата запроса")
+                                     : t);
+    }
+    return out;
+}
+
+QByteArray filled(int size, int seed = 1)
+{
+    QByteArray b(size, '\0');
+    for (int i = 0; i < size; ++i)
+        b[i] = char((i * 7 + seed) & 0xFF);
+    return b;
+}
+QByteArray withCrc(QByteArray b)   // a block carrying its own CRC, as a frame or the hardware configuration
+{
+    b.append(2, '\0');
+    Crc16().append(raw(b), uint16_t(b.size()));
+    return b;
+}
+QByteArray flip(QByteArray b, int at, int bits = 1)   // the CRC no longer fits
+{
+    b[at] = char(b.at(at) ^ bits);
+    return b;
+}
+QByteArray resealed(QByteArray frame, int at, int value) { return withCrc(flip(frame, at, frame.at(at) ^ value).left(frame.size() - 2)); }
+// A frame in a trace: header and CRC; data a signal hands out: bytes, or size and CRC.
+QString sent(const QByteArray& f) { return "> " + f.left(4).toHex() + '.' + f.right(2).toHex(); }
+QString data(const uint8_t* p, uint32_t n)
+{
+    const QByteArray b(reinterpret_cast<const char*>(p), int(n));
+    return n <= 8 ? QString(b.toHex()) : QStringLiteral("%1:%2").arg(n).arg(Crc16().calc(p, uint16_t(n)), 0, 16);
+}
+QString data(const QByteArray& b) { return data(u8(b), uint32_t(b.size())); }
+// Steps: r bytes received, s request (code, payload), p repeat, g programming start, h hardware configuration
+// write, u user data write, c its continuation, f request sent from the next reply signal, w wait for an event.
+QByteArray rx(const QByteArray& b) { return 'r' + b; }
+QByteArray tx(int code, const QByteArray& p = QByteArray()) { return 's' + QByteArray(1, char(code)) + p; }
+const QByteArray kRepeat("p"), kWait("w");
+QByteArray board(int progMode, int devType = 1) { return bytes({progMode, 1, 1, 0, 64, 0, devType, 0, 0x12}); }
+
+enum Record { Info, Hw, Fw, Raw, Exchange, PcRaw, ArchiveStatus, User, Archive, Stat, Page };
+QList<QByteArray> records(const proto_Vorlen_v2& e)
+{
+    auto b = [](const uint8_t* p, int n) { return QByteArray(reinterpret_cast<const char*>(p), n); };
+    const DevInfo& d = e.deviceInfo();
+    return {bytes({d.progMode, d.flags, d.freePages, d.bleBridge, d.devType, d.errorCode, d.blVersion}),
+            b(e.hwConfigRecord(), 288), b(e.fwConfigRecord(), 60), b(e.rawDataRecord(), 256), b(e.exchangeRecord(), 64),
+            b(e.pcRawRecord(), 256), b(e.archiveStatusRecord(), 30),
+            b(e.userDataRecord(), 255) + char(e.userDataLength()) + char(e.userDataReached()),
+            b(e.archiveRecords(), 6400), b(e.statRecord(), 60), b(e.pageRecord(), 1024)};
+}
+
+struct Probe {
+    proto_Vorlen_v2 e;
+    QStringList trace, prompts;
+    QByteArray followUp;
+
+    template <class... A> void note(const char* name, A... a)
+    {
+        QStringList parts{QString::fromLatin1(name)};
+        (void)std::initializer_list<int>{(parts << QString::number(a), 0)...};
+        trace << parts.join(QLatin1Char(' '));
+    }
+    Probe()
+    {
+        using P = proto_Vorlen_v2;
+        QObject::connect(&e, &P::log, [this](const QString& t) { trace << t; });
+        QObject::connect(&e, &P::_transmit_data, [this](uint8_t* b, uint32_t n) { trace << sent(QByteArray(reinterpret_cast<char*>(b), int(n))); });
+        const QList<QPair<void (P::*)(), const char*>> plain = {
+            {&P::cmd_getInfo_received, "#info"}, {&P::cmd_RawData_received, "#raw"}, {&P::cmd_DataExchange_received, "#exchange"},
+            {&P::cmd_archiveControl_received, "#archive"}, {&P::cmd_ArchiveData_received, "#records"}, {&P::cmd_fwConfig_updated, "#fw"},
+            {&P::cmd_hwConfig_readed, "#hw"}, {&P::cmd_Reload_Request, "#reload"}, {&P::cmd_stat_received, "#stat"}};
+        for (const auto& s : plain)
+            QObject::connect(&e, s.first, [this, s] { trace << s.second; });
+        QObject::connect(&e, &P::cmd_userData_sent, [this](int o, int l, int t) { note("#userSent", o, l, t); });
+        QObject::connect(&e, &P::cmd_userData_readed, [this](uint n) { note("#userRead", n); });
+        QObject::connect(&e, &P::cmd_fwPage_writedBlock, [this](int pg, int bl) { note("#blockWrite", pg, bl); });
+        QObject::connect(&e, &P::cmd_program_progress, [this](int pc, bool good) { note("#progress", pc, int(good)); });
+        QObject::connect(&e, &P::programmingChanged, [this](bool on) { note("#programming", int(on)); });
+        QObject::connect(&e, &P::cmd_atCmd_received, [this](uint8_t* p, uint32_t n) { trace << "#at " + data(p, n); });
+        QObject::connect(&e, &P::cmd_fwPage_readed, [this](uint8_t* p, uint32_t n) { trace << "#page " + data(p, n); });
+        QObject::connect(&e, &P::cmd_fwPage_readedBlock, [this](int pg, int bl, uint8_t* p) { note("#blockRead", pg, bl); trace.last() += ' ' + data(p, 4); });
+        // The status and archive views ask for more from inside the reply signal.
+        for (auto s : {&P::cmd_getInfo_received, &P::cmd_ArchiveData_received})
+            QObject::connect(&e, s, [this] { run(followUp.isEmpty() ? QByteArray() : 's' + std::exchange(followUp, {})); });
+        e.setGatePrompt([this](const QString& t) { prompts << t; });
+    }
+
+    void run(const QByteArray& step)
+    {
+        const QByteArray b = step.mid(1);
+        const int n = trace.size();
+        std::vector<uint8_t> exact(b.begin(), b.end());   // exact size, so any over-read is caught
+        switch (step.isEmpty() ? 0 : step.at(0)) {
+        case 'r': return e.parseReceived(exact.data(), uint32_t(exact.size()));
+        case 's': return e.sendCommand(exact[0], exact.data() + 1, uint32_t(exact.size() - 1));
+        case 'p': return e.repeatCommand();
+        case 'g': return e.startProgramming(exact.data(), uint32_t(exact.size()));
+        case 'h': return e.writeHwConfig(exact.data());
+        case 'u': return e.writeUserData(exact.data(), uint8_t(exact.size()));
+        case 'c': return e.continueUserDataWrite(exact[0], exact[1], exact[2]);
+        case 'f': followUp = b; return;
+        case 'w': QTRY_VERIFY(trace.size() > n);
+        }
+    }
+};
+
+} // namespace
+
+class EngineTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void rows_data();
+    void rows();
+    void gate_data();
+    void gate();
+    void shortFramesEveryCode();
+    void timelineWithRealTimer();
+};
+
+// The first step is the request pending before the row (or none); the trace starts after it.
+static void row(const char* name, const QList<QByteArray>& steps, const QStringList& trace, int record = -1,
+                const QByteArray& want = QByteArray(), int at = 0, const QByteArray& status = board(0))
+{
+    QTest::newRow(name) << status << steps << trace << record << want << at;
+}
+
+static QList<QByteArray> pieces(const QByteArray& pending, const QByteArray& frame, QList<int> cuts)
+{
+    QList<QByteArray> out{pending};
+    cuts << frame.size();
+    for (int i = 0, from = 0; i < cuts.size(); from = cuts[i++])
+        out << rx(frame.mid(from, cuts[i] - from));
+    return out;
+}
+
+void EngineTest::rows_data()
+{
+    QTest::addColumn<QByteArray>("status");   // the status reply taken first
+    QTest::addColumn<QList<QByteArray>>("steps");
+    QTest::addColumn<QStringList>("trace");
+    QTest::addColumn<int>("record");          // the one record that changes, -1 none
+    QTest::addColumn<QByteArray>("want");     // its bytes from offset at
+    QTest::addColumn<int>("at");
+    const QByteArray s = wireFrame(0, board(0)), x = wireFrame(0xFE, filled(60, 9)), r = wireFrame(0xFF);
+    const QByteArray page = filled(1024, 41), cfg = filled(60, 47), big = QByteArray(2042, 'Z'), none;
+
+    // Requests: the start line, and the frame with what the command table copies of the payload.
+    auto request = [](const char* name, const QByteArray& step, const QByteArray& frame, const QString& line) {
+        row(name, {QByteArray(), step}, {"СТАРТ - " + line, sent(frame), attempt(1)});
+    };
+    const QByteArray p2 = bytes({5, 3}), p3 = bytes({3, 2, 1}), at = bytes({0x80, 0x25, 0, 0, 0x41, 0x54, 0x0D, 0x0A});
+    request("getInfo", tx(0, p3), wireFrame(0), "Запрос состояния устройства (getInfo)");
+    request("exchange", tx(0x10, p2), wireFrame(0x10, p2), "Запрос данных обмена (get_DataExchange)");
+    request("raw", tx(0x1F, p3), wireFrame(0x1F, p3), "Запрос физических данных платы (get_RawData)");
+    request("archive status", tx(0x20), wireFrame(0x20), "Запрос статуса архива (archiveControl)");
+    request("archive start", tx(0x20, cfg.left(30)), wireFrame(0x20, cfg.left(30)), "запуск сохранения нового архива (archiveControl)");
+    request("archive data", tx(0x21, p2), wireFrame(0x21, p2), "запрос архивных данных, адрес = 5, количество = 3");
+    request("hardware read", tx(0x31, p3), wireFrame(0x31), "Запрос на чтение аппаратной конфигурации (get_HW_Config)");
+    request("user write", tx(0x40, p3), wireFrame(0x40, p3), "Запрос на запись пользовательских калибровочных данных (set_UserData)");
+    request("user read", tx(0x41, p3), wireFrame(0x41), "Запрос на чтение пользовательских калибровочных данных (get_UserData)");
+    request("AT", tx(0x50, at), wireFrame(0x50, at), "Отправка AT-Команды BLE модулю (BLE_ATCmd)");
+    request("largest request", tx(0x50, big), wireFrame(0x50, big), "Отправка AT-Команды BLE модулю (BLE_ATCmd)");
+    request("page write", tx(0x80, p2 + page), wireFrame(0x80, p2 + page), "Запрос на запись страницы FLASH памяти № 5");
+    request("page read keeps one byte", tx(0x81, p2), wireFrame(0x81, bytes({5, 0})), "Запрос на чтение страницы FLASH памяти № 5");
+    request("page read, no page", tx(0x81), wireFrame(0x81), "Запрос на чтение страницы FLASH памяти № 0");
+    request("configuration write", tx(0x82, cfg), wireFrame(0x82, cfg), "Запрос на запись конфигурации прошивки (set_FW_Config)");
+    request("configuration read", tx(0x83, p3), wireFrame(0x83), "Запрос на чтение конфигурации прошивки (get_FW_Config)");
+    request("bootloader", tx(0x84, p3), wireFrame(0x84), "Запрос команды на запуск загрузчика (bootloader_init)");
+    request("main program", tx(0x85, p3), wireFrame(0x85), "Запрос команды на запуск основной программы (bootloader_finish)");
+    request("block write", tx(0x8A, p3), wireFrame(0x8A, p3), "Запрос на запись страницы FLASH по блокам. Страница № 3. Блок №2");
+    request("block read keeps two bytes", tx(0x8B, p3), wireFrame(0x8B, bytes({3, 2, 0})), "Запрос на чтение страницы FLASH по блокам. Страница № 3. Блок №2");
+    request("statistics", tx(0xFE), wireFrame(0xFE), "запрос на чтение данных статистики платы");
+    request("statistics reset", tx(0xFE, bytes({0x94, 0x2B})), wireFrame(0xFE, bytes({0x94, 0x2B})), "запрос на сброс данных статистики платы");
+    const QString hwLine = QStringLiteral("СТАРТ - Запрос на запись аппаратной конфигурации (set_HW_Config)|%1|try 1");
+    const QString hwFrame = sent(wireFrame(0x30, withCrc(filled(288, 3))));
+    row("hardware write carries the record", {none, 'h' + filled(288, 3), tx(0x30, p3)}, T(hwLine + '|' + hwLine).replaceInStrings("%1", hwFrame),
+        Hw, filled(288, 3));
+    const QString userLine = QStringLiteral("СТАРТ - Запрос на запись пользовательских калибровочных данных (set_UserData)|%1|try 1|");
+    row("user data in chunks", {none, 'u' + filled(100, 29), 'c' + bytes({0, 64, 0}), 'c' + bytes({64, 36, 1})},
+        T((userLine.arg(sent(wireFrame(0x40, bytes({0, 64, 0}) + filled(64, 29)))) +
+           userLine.arg(sent(wireFrame(0x40, bytes({64, 36, 1}) + filled(100, 29).mid(64))))).chopped(1)),
+        User, filled(100, 29) + QByteArray(155, '\0') + char(100) + char(100));
+    // Refused requests leave the pending one as it was: its repeat is the same frame.
+    row("unknown codes", {tx(0x31), tx(0x01, p2), tx(0x42), tx(0xFF), kRepeat}, T("%1|try 2").replaceInStrings("%1", sent(wireFrame(0x31))));
+    row("request too long", {tx(0), tx(0x50, big + 'Z'), kRepeat}, T("ОШИБКА - Запрос слишком длинный: 2043 байт данных при допустимых 2042. "
+                                                                     "Команда не отправлена|%1|try 2").replaceInStrings("%1", sent(wireFrame(0))));
+
+    // Replies decoded into their records.
+    row("status", {tx(0), rx(bytes({0xAA, 0x0F, 0, 0, 1, 1, 1, 0, 0x40, 0, 1, 0, 0x12, 0x83, 0xCA}))}, T("#info|+запрос статуса"), Info,
+        bytes({1, 3, 64, 0, 1, 0, 0x12}));
+    row("status flags by bit 0", {tx(0), rx(wireFrame(0, bytes({10, 2, 3, 0, 5, 1, 100, 0x83, 0x21})))}, T("#info|+запрос статуса"), Info,
+        bytes({10, 2, 5, 1, 100, 0x83, 0x21}));
+    row("status too short", {tx(0), rx(wireFrame(0, board(0).left(8)))}, T("short 00 14 15|+запрос статуса"));
+    row("archive status", {tx(0x20), rx(wireFrame(0x20, filled(30, 3))), rx(wireFrame(0x20, filled(29))), rx(wireFrame(0x20, filled(31)))},
+        T("#archive|+запроса статуса архива|+запроса статуса архива - формат ответа некорректный|"
+          "+запроса статуса архива - формат ответа некорректный"), ArchiveStatus, filled(30, 3));
+    row("archive records", {tx(0x21, bytes({8, 2})), rx(wireFrame(0x21, bytes({8, 2}) + filled(128, 11))), rx(wireFrame(0x21, bytes({0, 0}))),
+                            rx(wireFrame(0x21, bytes({3})))},
+        T("#records|+запроса архивных данных|#records|+запроса архивных данных|short 21 7 8|+запроса архивных данных"), Archive,
+        filled(128, 11), 8 * 64);
+    const QString past = QStringLiteral("ОШИБКА - архивные данные выходят за пределы архива (100 записей), лишние %1 байт отброшены");
+    row("archive records past the end", {none, rx(wireFrame(0x21, bytes({98, 4}) + filled(256, 4))), rx(wireFrame(0x21, bytes({255, 1}) + filled(64)))},
+        T(past.arg(128) + "|#records|~запроса архивных данных|" + past.arg(64) + "|#records|~запроса архивных данных"), Archive,
+        filled(128, 4), 98 * 64);
+    struct RawCase { const char* name; int type, size, record; const char* line; };
+    for (const RawCase& c : {RawCase{"raw lab 255", 1, 255, -1, "RawData: ОШИБКА - неверная длина пакета|"},
+                             RawCase{"raw lab 256", 2, 256, Raw, "RawData: пакет данных обработан|#raw|"},
+                             RawCase{"raw lab 300", 4, 300, Raw, "RawData: пакет данных обработан|#raw|"},
+                             RawCase{"raw lab empty", 3, 0, -1, "RawData: ОШИБКА - неверная длина пакета|"}, RawCase{"raw pc 256", 100, 256, PcRaw, "#raw|"},
+                             RawCase{"raw pc 255", 100, 255, -1, "RawData: ОШИБКА - неверная длина пакета|"},
+                             RawCase{"raw pc 257", 100, 257, -1, "RawData: ОШИБКА - неверная длина пакета|"},
+                             RawCase{"raw type 0", 0, 256, -1, "RawData: ОШИБКА - источник данных неизвестен|"},
+                             RawCase{"raw type 5", 5, 256, -1, "RawData: ОШИБКА - источник данных неизвестен|"},
+                             RawCase{"raw type 101", 101, 256, -1, "RawData: ОШИБКА - источник данных неизвестен|"}}) {
+        const QByteArray packet = filled(c.size, 13);
+        QByteArray kept = c.record == PcRaw ? packet : QByteArray(256, '\0');
+        for (const rec::raw::Slice& sl : rec::raw::kSlices)   // a laboratory packet keeps only its slices
+            if (c.record == Raw)
+                kept.replace(int(sl.offset), int(sl.length), packet.mid(int(sl.offset), int(sl.length)));
+        row(c.name, {tx(0x1F), rx(wireFrame(0x1F, packet))}, T(c.line + QStringLiteral("+запроса физических данных платы")), c.record, kept, 0,
+            board(1, c.type));
+    }
+    row("exchange lab", {tx(0x10), rx(wireFrame(0x10, filled(64, 19)))}, T("#exchange|+запроса данных обмена"), Exchange, filled(64, 19));
+    row("exchange lab 63", {tx(0x10), rx(wireFrame(0x10, filled(63)))}, T("ExchangeData: ОШИБКА - неверная длина пакета|+запроса данных обмена"), -1,
+        none, 0, board(1, 2));
+    row("exchange lab 65", {tx(0x10), rx(wireFrame(0x10, filled(65)))}, T("ExchangeData: ОШИБКА - неверная длина пакета|+запроса данных обмена"), -1,
+        none, 0, board(1, 4));
+    row("exchange pc", {tx(0x10), rx(wireFrame(0x10, filled(64)))},
+        T("RawData: ОШИБКА - данные фотоколориметра пока недоступны для чтения. Читать через debugData|+запроса данных обмена"), -1, none, 0,
+        board(11, 100));
+    row("exchange type 0", {tx(0x10), rx(wireFrame(0x10, filled(64)))}, T("RawData: ОШИБКА - источник данных неизвестен|+запроса данных обмена"),
+        -1, none, 0, board(1, 0));
+    const QString hw = QStringLiteral("HW Config: Аппаратная конфигурация загружена|#hw|+чтения аппаратной конфигурации");
+    row("hardware configuration", {tx(0x31), rx(wireFrame(0x31, withCrc(filled(288, 21))))}, T(hw), Hw, filled(288, 21));
+    row("hardware configuration refused", {tx(0x31), rx(wireFrame(0x31, withCrc(filled(287)))), rx(wireFrame(0x31, flip(withCrc(filled(288)), 5))),
+                                           rx(wireFrame(0x31, withCrc(filled(288)) + filled(10)))},
+        T("HW Config: ОШИБКА - длина считанной конфигурации не соответсвует установленной|+чтения аппаратной конфигурации|"
+          "HW Config: ОШИБКА - некорректная контрольная сумма|+чтения аппаратной конфигурации|"
+          "HW Config: ОШИБКА - некорректная контрольная сумма|+чтения аппаратной конфигурации"));
+    row("hardware configuration longer", {tx(0x31), rx(wireFrame(0x31, withCrc(filled(300, 24))))},
+        T("HW Config: ОШИБКА - конфигурация длиннее установленной (300 байт), сохранены первые 288 байт|" + hw), Hw, filled(288, 24));
+    row("user data echo", {tx(0x40, bytes({0, 64, 0}) + filled(64)), rx(wireFrame(0x40, bytes({0, 64, 0}))), rx(wireFrame(0x40, bytes({64, 36})))},
+        T("#userSent 0 64 0|+записи пользовательских калибровочных данных. Успешная запись|short 40 8 9|"
+          "+записи пользовательских калибровочных данных. Успешная запись"));
+    row("user data read", {tx(0x41), rx(wireFrame(0x41, filled(44, 31)))}, T("#userRead 44|+чтения пользовательских калибровочных данных."), User,
+        filled(44, 31));
+    row("user data too long", {tx(0x41), rx(wireFrame(0x41, filled(300, 37)))},
+        T("ОШИБКА - пользовательские данные длиннее 255 байт (300), сохранены первые 255|#userRead 255|"
+          "+чтения пользовательских калибровочных данных."), User, filled(255, 37));
+    row("AT answers", {tx(0x50, at), rx(wireFrame(0x50)), rx(wireFrame(0x50, bytes({0, 0xC2, 1, 0}) + "OK\r\n")), rx(wireFrame(0x50, at.left(4))),
+                       rx(wireFrame(0x50, p3))},
+        T("+отправки AT-команды|#at 4f4b0d0a|+Принят ответ на АТ-команду от BLE модуля, на скорости 115200|#at |"
+          "+Принят ответ на АТ-команду от BLE модуля, на скорости 9600|short 50 9 10|+отправки AT-команды"));
+    row("page write", {tx(0x80, bytes({3}) + page), rx(wireFrame(0x80, bytes({3})))}, T("+ записи страницы Flash памяти № 3"));
+    row("page read", {tx(0x81, bytes({3})), rx(wireFrame(0x81, bytes({3}) + page)), rx(wireFrame(0x81, bytes({4}) + filled(1023)))},
+        T("#page " + data(page) + "|+ чтения страницы Flash памяти № 3|short 81 1030 1031|+ чтения страницы Flash памяти № "), Page, page);
+    row("blocks", {none, rx(wireFrame(0x8A, bytes({5, 6}))), rx(wireFrame(0x8B, bytes({7, 1, 0xDE, 0xAD, 0xBE, 0xEF}))), rx(wireFrame(0x8B, bytes({7})))},
+        T("#blockWrite 5 6|~ записи страницы Flash памяти № 5. Блок № 6|#blockRead 7 1 deadbeef|"
+          "~ чтения страницы Flash памяти № 7. Блок № 1|short 8b 7 8|~ чтения страницы Flash памяти № "));
+    row("configuration", {tx(0x83), rx(wireFrame(0x83, cfg + filled(4))), rx(wireFrame(0x83, filled(59)))},
+        T("#fw|+чтения программной конфигурации. Успешное чтение|short 83 65 66|+чтения программной конфигурации. Успешное чтение"), Fw, cfg);
+    row("statistics", {tx(0xFE), rx(x), rx(wireFrame(0xFE, filled(2)))}, T("#stat|+чтения статистики платы|short fe 8 66|+чтения статистики платы"),
+        Stat, filled(60, 9));
+    row("written", {tx(0x30), rx(wireFrame(0x30)), tx(0x82), rx(wireFrame(0x82))},
+        T("+записи аппаратной конфигурации. Успешная запись|СТАРТ - Запрос на запись конфигурации прошивки (set_FW_Config)|" +
+          sent(wireFrame(0x82)) + "|try 1|+записи программной конфигурации. Успешная запись"));
+    row("bootloader started", {tx(0x84), rx(wireFrame(0x84))}, T("#reload|+ запуск загрузчика"));
+    row("main program started", {tx(0x85), rx(wireFrame(0x85))}, T("#reload|+ запуск основной программы"));
+    row("refused bootloader", {tx(0x84), rx(r)}, {"ОТВЕТ МК - загрузчик уже запущен, или неверный формат команды", kStop});
+    row("refused main program", {tx(0x85), rx(r)}, {"ОТВЕТ МК - основная программа уже запущена, или неверный формат команды", kStop});
+    row("refused other", {tx(0x30), rx(r)}, T("refused|" + kStop));
+
+    // Frame checks: a rejected read leaves the request waiting, to be repeated.
+    row("empty read", {tx(0), rx({})}, T("crc"));
+    row("one byte", {tx(0), rx(bytes({0}))}, T("crc"));
+    row("start byte alone", {tx(0), rx(bytes({0xAA}))}, T("crc"));
+    row("wrong start byte", {tx(0), rx(resealed(wireFrame(0, filled(9)), 0, 0x55))}, T("ОШИБКА - Неверный заголовок посылки"));
+    row("length field short", {tx(0), rx(resealed(wireFrame(0, filled(9)), 1, 14))}, T("len"));
+    row("length field long", {tx(0), rx(resealed(wireFrame(0, filled(9)), 1, 20))}, T("len"));
+    row("five bytes", {tx(0), rx(bytes({0xAA, 0x05, 0x00, 0x52, 0xB0}))}, T("len"));
+    row("largest reply", {tx(0x50), rx(wireFrame(0x50, big))}, T("#at " + data(big.mid(4)) + "|+Принят ответ на АТ-команду от BLE "
+                                                                "модуля, на скорости 1515870810"));
+    row("reply one too long", {tx(0x50), rx(wireFrame(0x50, big + 'Z'))}, T("len"));
+    row("unknown reply code", {tx(0), rx(wireFrame(0x77))}, T("~"));
+    const QString repeated = QStringLiteral("%1|try 2").arg(sent(wireFrame(0)));
+    row("damaged reply", {tx(0), rx(flip(s, 8)), kRepeat}, T("crc|" + repeated));
+    row("half a reply, then silence", {tx(0), rx(s.left(8)), kWait, kRepeat, rx(s.mid(8))}, T("crc|" + repeated + "|crc"));
+
+    // Replies in pieces, as USB serial drivers deliver them.
+    const QByteArray f = wireFrame(0x83, cfg);
+    const QStringList fw = T("#fw|+чтения программной конфигурации. Успешное чтение");
+    row("code in the next piece", pieces(tx(0x83), f, {3}), fw, Fw, cfg);
+    row("two pieces", pieces(tx(0x83), f, {7}), fw, Fw, cfg);
+    row("start byte alone, then the rest", pieces(tx(0x83), f, {1}), fw, Fw, cfg);
+    row("length field cut", pieces(tx(0x83), f, {2, 30}), fw, Fw, cfg);
+    row("head byte by byte", pieces(tx(0x83), f, {1, 2, 3, 4}), fw, Fw, cfg);
+    row("seven pieces, last byte alone", pieces(tx(0x83), f, {3, 5, 9, 20, 40, 65}), fw, Fw, cfg);
+    QList<int> usb;
+    for (int i = 64; i < 1031; i += 64)
+        usb << i;
+    row("page in USB packets", pieces(tx(0x81, bytes({9})), wireFrame(0x81, bytes({9}) + page), usb),
+        T("#page " + data(page) + "|+ чтения страницы Flash памяти № 9"), Page, page);
+
+    // Reads joined and mixed with junk while a status request waits.
+    const QString S = QStringLiteral("#info|+запрос статуса"), X = QStringLiteral("#stat|~чтения статистики платы"), R = "refused|" + kStop;
+    const QByteArray junk = bytes({0x01, 0x55, 0x37}), stray = bytes({0xAA});
+    auto stream = [&](const char* name, const QList<QByteArray>& reads, const QString& lines) {
+        QList<QByteArray> steps{tx(0)};
+        for (const QByteArray& read : reads)
+            steps << rx(read);
+        row(name, steps, T(lines), lines.contains("#stat") ? Stat : -1, filled(60, 9));
+    };
+    stream("two replies in one read", {s + x}, S + '|' + X);
+    stream("same reply twice in one read", {s + s}, S + "|copy");
+    stream("junk before a reply", {junk + s}, "crc|" + S);
+    stream("junk after a reply", {s + junk}, S + "|crc");
+    stream("junk between replies", {s + junk + x}, S + "|crc|" + X);
+    stream("read without a start byte", {junk}, "crc");
+    stream("stray start byte, impossible length", {stray + s + x}, "crc|" + S + '|' + X);
+    stream("stray start byte, plausible length", {stray + r}, "crc|" + R);
+    stream("stray start byte alone, then replies", {stray, s, x}, "crc|" + S + '|' + X);
+    stream("impossible length across reads", {stray, bytes({0xFF, 0xFF, 0x00, 0x01})}, "crc");
+    stream("length byte one too long", {flip(s, 1, 0x1F) + x}, "crc|" + X);
+    stream("length byte far too long", {flip(s, 1, 0x80) + x}, "crc|" + X);
+    stream("damaged reply between good ones", {s + flip(x, 30) + r}, S + "|crc|" + R);
+    stream("lost tail, next reply whole", {x.left(5), s}, "crc|" + S);
+    stream("split and joined", {s + x.left(10), x.mid(10)}, S + '|' + X);
+    stream("joined across three reads", {s.left(2), s.mid(2) + x.left(1), x.mid(1) + r}, S + '|' + X + '|' + R);
+
+    // Transactions: a copy of a reply is no news until its request is sent again.
+    const QString info = "СТАРТ - Запрос состояния устройства (getInfo)|" + sent(wireFrame(0)) + "|try 1";
+    row("copy of a reply", {tx(0), rx(s), rx(s)}, T(S + "|copy"));
+    row("same reply to a new request", {tx(0), rx(s), tx(0), rx(s)}, T(S + '|' + info + '|' + S));
+    row("same reply to a follow-up", {tx(0), "f" + bytes({0}), rx(s), rx(s)}, T("#info|" + info + "|+запрос статуса|" + S));
+    row("refusal to another request", {tx(0x31), rx(r), tx(0x83), rx(r)},
+        T(R + "|СТАРТ - Запрос на чтение конфигурации прошивки (get_FW_Config)|" + sent(wireFrame(0x83)) + "|try 1|" + R));
+    row("new request replaces the pending one", {tx(0xFE), tx(0), kRepeat, rx(x)}, T(info + '|' + repeated + '|' + X), Stat, filled(60, 9));
+    const QString next = sent(wireFrame(0x21, bytes({8, 8})));
+    row("follow-up keeps its time-out", {tx(0x21, bytes({0, 8})), "f" + bytes({0x21, 8, 8}), rx(wireFrame(0x21, bytes({0, 8}) + filled(512))), kRepeat},
+        T("#records|СТАРТ - запрос архивных данных, адрес = 8, количество = 8|" + next + "|try 1|+запроса архивных данных|" + next + "|try 2"),
+        Archive, filled(512));
+
+    // Programming: the run hears of a reply after its stop line; three silent attempts end it.
+    const QByteArray image = filled(1024, 61);
+    const QString run = "#programming 1|#progress 0 1|" + info + '|', w = sent(wireFrame(0x80, bytes({0}) + image));
+    row("programming gives up", {none, 'g' + image, rx(s), kRepeat, kRepeat, kRepeat, kRepeat},
+        T(run + S + "|ПРОГРАММИРОВАНИЕ::: Режим бутлоадера проверен|#progress 20 1|СТАРТ - Запрос на запись страницы FLASH памяти № 0|" + w +
+          "|try 1|ПРОГРАММИРОВАНИЕ::: Старт программирования, запись страницы 0|" + w + "|try 2|" + w + "|try 3|" + kGiveUp +
+          "|ПРОГРАММИРОВАНИЕ::: Завершено|#programming 0|" + kGiveUp));
+    row("short status is no bootloader check", {none, 'g' + image, rx(wireFrame(0))},
+        T(run + "short 00 6 15|+запрос статуса|ПРОГРАММИРОВАНИЕ::: ОШИБКА - статус устройства не получен, режим бутлоадера не проверен|"
+                "#programming 0|#progress 20 0"));
+}
+
+void EngineTest::rows()
+{
+    QFETCH(QByteArray, status);
+    QFETCH(QList<QByteArray>, steps);
+    QFETCH(QStringList, trace);
+    QFETCH(int, record);
+    QFETCH(QByteArray, want);
+    QFETCH(int, at);
+    Probe p;
+    feedReply(p.e, 0x00, status);
+    p.run(steps.takeFirst());
+    QList<QByteArray> expected = records(p.e);
+    if (record >= 0)
+        expected[record].replace(at, want.size(), want);
+    p.trace.clear();
+    for (const QByteArray& step : steps)
+        p.run(step);
+    QTRY_COMPARE(p.trace, trace);
+    p.run(rx({}));   // an empty read is rejected at once, unless a piece is still held
+    QCOMPARE(p.trace.mid(trace.size()), QStringList{kBadCrc});
+    QCOMPARE(records(p.e), expected);
+}
+
+void EngineTest::gate_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("progMode");
+    QTest::addColumn<QString>("refusal");   // empty: allowed
+    const QString boot = QStringLiteral(" недоступна в режиме бутлоадера"), main = QStringLiteral(" недоступна в режиме основной программы");
+    const QMap<int, QString> gated = {
+        {0x20, "запуска и чтения статуса архива" + boot}, {0x21, "запроса архивных данных" + boot}, {0x30, "записи аппаратной конфигурации" + main},
+        {0x40, "записи пользовательских калибровочных данных" + boot}, {0x41, "чтения пользовательских калибровочных данных" + boot},
+        {0x80, "записи прошивки" + main}, {0x81, "чтения прошивки" + main}, {0x82, "записи программной конфигурации" + main},
+        {0x84, "запуска загрузчика невозможна. Уже загружено"}, {0x85, "запуска основной программы невозможна. Уже загружено"}};
+    for (int mode : {0, 1, 10, 11, 7})
+        for (int code : {0x00, 0x10, 0x1F, 0x20, 0x21, 0x30, 0x31, 0x40, 0x41, 0x50, 0x80, 0x81, 0x82, 0x83, 0x84, 0x85, 0x8A, 0x8B, 0xFE}) {
+            const bool needsMain = gated.value(code).endsWith(boot) || code == 0x84;
+            const bool open = !gated.contains(code) || mode % 10 == int(needsMain);
+            QTest::addRow("0x%02x mode %d", code, mode) << code << mode << (open ? QString() : "Команда " + gated.value(code));
+        }
+}
+
+// The mode gate asks before anything is sent, and refuses what the board's program refuses.
+void EngineTest::gate()
+{
+    QFETCH(int, code);
+    QFETCH(int, progMode);
+    QFETCH(QString, refusal);
+    Probe p;
+    feedStatus(p.e, uint8_t(progMode));
+    p.trace.clear();
+    QCOMPARE(p.e.isCommandAvailable(uint32_t(code)), refusal.isEmpty());
+    QCOMPARE(p.prompts, refusal.isEmpty() ? QStringList() : QStringList{refusal});
+    QVERIFY(p.trace.isEmpty());
+    if (progMode % 10 < 2)
+        QCOMPARE(refusal.isEmpty(), vboard::VirtualBoard::accepts(progMode % 10 ? vboard::Program::Main : vboard::Program::Bootloader, uint8_t(code)));
+    if (!refusal.isEmpty()) {   // without a prompt it still refuses, told on the debug channel
+        p.e.setGatePrompt(nullptr);
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(refusal));
+        QVERIFY(!p.e.isCommandAvailable(uint32_t(code)));
+    }
+}
+
+// Every reply code at every short length, in both families: each ends its transaction, and nothing is
+// read outside the frame (the sanitizer run checks that).
+void EngineTest::shortFramesEveryCode()
+{
+    for (int devType : {1, 100}) {
+        Probe p;
+        for (int code : {0x00, 0x10, 0x1F, 0x20, 0x21, 0x30, 0x31, 0x40, 0x41, 0x50, 0x80, 0x81, 0x82, 0x83, 0x84, 0x85, 0x8A, 0x8B, 0xFE, 0xFF})
+            for (int n = 0; n <= 70; ++n) {
+                feedStatus(p.e, 1, uint8_t(devType));
+                p.trace.clear();
+                p.run(rx(wireFrame(uint8_t(code), filled(n, code))));
+                QVERIFY2(p.trace.endsWith(kStop), qPrintable(QString::number(code)));
+            }
+    }
+}
+
+// The one test of the real waits: three transmissions 1000 ms apart, then the give-up; a piece of a
+// reply held 100 ms from the latest piece.
+void EngineTest::timelineWithRealTimer()
+{
+    WaitTimes::setDivisor(1);
+    QElapsedTimer clock;
+    QList<qint64> at;   // taken where the signals arrive, not where the test wakes up
+    Probe p;
+    QObject::connect(&p.e, &proto_Vorlen_v2::log, [&] { at << clock.nsecsElapsed(); });
+    clock.start();
+    p.run(tx(0x83));
+    QTRY_VERIFY_WITH_TIMEOUT(p.trace.endsWith(kGiveUp), 8000);
+    QCOMPARE(p.trace, T(QStringLiteral("СТАРТ - Запрос на чтение конфигурации прошивки (get_FW_Config)|%1|try 1|%1|try 2|%1|try 3|")
+                            .arg(sent(wireFrame(0x83))) + kGiveUp));
+    for (int i : {2, 3, 4}) {
+        const double gap = (at[i] - at[i - 1]) / 1e6;
+        QVERIFY2(gap >= 999.5 && gap <= 2000, qPrintable(QString::number(gap)));
+    }
+    // A reply after the give-up is still taken; pieces 60 ms apart make one frame though they span
+    // more than the hold.
+    const QStringList fw = T("#fw|+чтения программной конфигурации. Успешное чтение");
+    p.trace.clear();
+    p.run(rx(wireFrame(0x83, filled(60, 5))));
+    QCOMPARE(p.trace, fw);
+    const QByteArray f = wireFrame(0x83, filled(60, 6));
+    for (int i = 0; i < 5; ++i)
+        QTimer::singleShot(60 * i, &p.e, [&p, f, i] { p.run(rx(f.mid(14 * i, 14))); });
+    QTRY_COMPARE(p.trace, fw + fw);
+    QCOMPARE(records(p.e)[Fw], filled(60, 6));
+    // A lone piece is given up 100 ms after it came.
+    p.trace.clear();
+    const qint64 pieceAt = clock.nsecsElapsed();
+    p.run(rx(f.left(10)));
+    QTRY_COMPARE(p.trace, QStringList{kBadCrc});
+    const double held = (at.last() - pieceAt) / 1e6;
+    QVERIFY2(held >= 99.5 && held <= 1100, qPrintable(QString::number(held)));
+}
+
+QTEST_GUILESS_MAIN(EngineTest)
+#include "test_engine.moc"
