@@ -1,13 +1,27 @@
-// The serial link: port names in list entries, open and close results with
-// the reason told to the user, bytes both ways, and a port that vanishes.
+// The serial link: port names in list entries, open and close results with the
+// reason told to the user, bytes both ways, the simulator program in the port
+// list, and the engine over the port to a board that cuts, doubles and joins
+// its replies.
+#include <QProcess>
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <csignal>
+
+#include "BoardServer.h"
 #include "IdleCpu.h"
+#include "LittleEndian.h"
 #include "OpenFailure.h"
 #include "Oru_SerialPort.h"
 #include "PortNames.h"
 #include "PtyPair.h"
+#include "SimulatorPorts.h"
+#include "TestBytes.h"
+#include "UpdateFileWriter.h"
+#include "WaitTimes.h"
+#include "proto_Vorlen_v2.h"
+
+using namespace vboard;
 
 class TestLink : public QObject
 {
@@ -15,7 +29,9 @@ class TestLink : public QObject
 private slots:
     void portNamesAndReasons();
     void openSendAndReceive();
-    void vanishedPortClosesOnceWithoutSpinning();
+    void simulatorsInThePortList();
+    void engineOverThePort_data();
+    void engineOverThePort();
 };
 
 void TestLink::portNamesAndReasons()
@@ -25,11 +41,8 @@ void TestLink::portNamesAndReasons()
                                  "(/dev/serial/by-id/usb-Ruvo_board-if00)   x /dev/serial/by-id/usb-Ruvo_board-if00",
                                  "(/dev/pts/7)   RConf симулятор платы, физика /dev/pts/7", " ", "нет портов "})
         QCOMPARE(PortNames::extract(entry.left(entry.lastIndexOf(' '))), entry.mid(entry.lastIndexOf(' ') + 1));
-    using R = OpenFailure::Reason;
-    const QString found = OpenFailure::text(R::NotFound), refused = QStringLiteral("Порт не открылся: system text");
-    QCOMPARE(found, QStringLiteral("Устройство не найдено: проверьте, что плата подключена, и нажмите «Обновить»"));
-    QCOMPARE(OpenFailure::text(R::Refused), QStringLiteral("Порт не открылся: неизвестная ошибка"));
-    QCOMPARE(OpenFailure::text(R::None), QString());
+    const QString found = "Устройство не найдено: проверьте, что плата подключена, и нажмите «Обновить»", refused = "Порт не открылся: system text";
+    QCOMPARE(OpenFailure::text(OpenFailure::Reason::Refused) + OpenFailure::text(OpenFailure::Reason::None), "Порт не открылся: неизвестная ошибка");
     const QList<QPair<int, QString>> reasons = {
         {QSerialPort::DeviceNotFoundError, found}, {QSerialPort::ResourceError, found},
         {QSerialPort::PermissionError, "Нет прав на открытие порта: добавьте пользователя в группу dialout командой «sudo usermod "
@@ -81,18 +94,88 @@ void TestLink::openSendAndReceive()
     QVERIFY(!link.isOpen());
 }
 
-void TestLink::vanishedPortClosesOnceWithoutSpinning()
+// The vboard program serves a board at the default link and offers it in the port list; the entry follows a
+// restart into the other program and its commands, and goes with it. The port the restart took away is closed
+// once and nothing spins after; the state file keeps what the board went through; bad input is refused.
+void TestLink::simulatorsInThePortList()
 {
-    auto* pty = new PtyPair;
-    Oru_SerialPort link;
-    QCOMPARE(link.openPort(pty->slavePath(), 115200, 8, 'n', 1), 0);
-    QSignalSpy lost(&link, &Oru_SerialPort::portLost);
-    delete pty;   // the peer goes away: the slave side sees a hang-up
-    QVERIFY(lost.wait());
-    QVERIFY(!link.isOpen());
+    QTemporaryDir dir;
+    qputenv("XDG_RUNTIME_DIR", dir.path().toLocal8Bit());   // a discovery folder of our own
+    const QString state = dir.filePath("board.state"), link = dir.filePath("rconf-vboard/vboard-ecology");
+    const QString entry = "(" + link + ")   RConf симулятор платы, экология, ";
+    auto listed = [] { return Oru_SerialPort().freePortList().join('\n'); };
+    QProcess vboard;
+    vboard.start(VBOARD_PATH, {"--type", "ecology", "--program", "boot", "--restart-ms", "100", "--state", state});
+    QVERIFY(vboard.waitForReadyRead(10000) && vboard.readLine().trimmed() == link.toLocal8Bit() && listed().contains(entry + "загрузчик"));
+    Oru_SerialPort port;
+    QSignalSpy lost(&port, &Oru_SerialPort::portLost);
+    QCOMPARE(port.openPort(entry + "загрузчик", 115200, 8, 'n', 1), 0);
+    QByteArray finish = wireFrame(0x85);
+    port.send(raw(finish), 6);
+    QVERIFY(lost.wait() && !port.isOpen());
+    QTRY_VERIFY(listed().contains(entry + "основная программа") && !listed().contains(entry + "загрузчик"));
     QVERIFY2(idleCpuOverOneSecond() < 0.5, "the link keeps spinning after the port vanished");
-    QCOMPARE(lost.count(), 1);
-    QCOMPARE(link.closePort(), 4);
+    QVERIFY(lost.count() == 1 && port.closePort() == 4);
+    vboard.write("disconnect\n");
+    QTRY_VERIFY(!listed().contains(entry));
+    vboard.write("reconnect\n");
+    QTRY_VERIFY(listed().contains(entry + "основная программа"));
+    QVERIFY(SimulatorPorts::registerEntry("gone", {dir.filePath("gone"), "нет устройства"}) && SimulatorPorts::list().size() == 1);
+    ::kill(pid_t(vboard.processId()), SIGTERM);
+    QVERIFY(vboard.waitForFinished() && vboard.exitCode() == 0 && !QFileInfo(link).isSymLink() && SimulatorPorts::list().isEmpty());
+    BoardServer::Options o;
+    std::tie(o.type, o.program, o.linkPath, o.stateFile, o.registerForDiscovery) =
+        std::make_tuple(BoardType::Ecology, Program::Bootloader, dir.filePath("again"), state, false);
+    auto again = std::make_unique<BoardServer>(o);
+    QVERIFY(again->start() && le::u32(u8(again->board().statistics())) == 1);   // starts: one, into the main program
+    again.reset();
+    QFile(state).resize(100);
+    QString error;
+    QVERIFY(!BoardServer(o).start(&error) && error.contains(state) && error.contains("неверный размер"));
+    vboard.start(VBOARD_PATH, {"--type", "astronomy"});
+    QVERIFY(vboard.waitForFinished() && vboard.exitCode() == 2 && vboard.readAllStandardError().contains("Неизвестный тип платы: astronomy"));
+}
+
+void TestLink::engineOverThePort_data()
+{
+    QTest::addColumn<bool>("split");
+    QTest::addColumn<double>("duplicate");
+    QTest::addColumn<double>("join");
+    QTest::newRow("split") << true << 0.0 << 0.0;
+    QTest::newRow("every reply twice, split") << true << 1.0 << 0.0;
+    QTest::newRow("some replies joined with the next") << false << 0.0 << 0.2;
+}
+
+// A programming run reads every page back. A copy of a reply, or one that waited for the repeat of its
+// request, neither stops the run nor steps it twice.
+void TestLink::engineOverThePort()
+{
+    QFETCH(bool, split);
+    QFETCH(double, duplicate);
+    QFETCH(double, join);
+    WaitTimes::setDivisor(4);
+    QTemporaryDir dir;
+    BoardServer::Options o;
+    std::tie(o.type, o.program, o.linkPath, o.registerForDiscovery, o.seed) = std::make_tuple(BoardType::Chemistry, Program::Bootloader, dir.filePath("e"), false, 7);
+    std::tie(o.split, o.duplicateProbability, o.joinProbability) = std::make_tuple(split, duplicate, join);
+    BoardServer server(o);
+    proto_Vorlen_v2 e;
+    Oru_SerialPort serial;
+    QStringList log;
+    QObject::connect(&e, &proto_Vorlen_v2::log, [&log](const QString& t) { log << t; });
+    QObject::connect(&e, &proto_Vorlen_v2::_transmit_data, &serial, &Oru_SerialPort::send);
+    QObject::connect(&serial, &Oru_SerialPort::_data_recevied, &e, &proto_Vorlen_v2::parseReceived);
+    QVERIFY(server.start() && serial.openPort(server.linkPath(), 115200, 8, 0, 1) == 0);
+    const QByteArray image = UpdateFileWriter::randomImage(4, 5);
+    e.startProgramming(u8(image), uint32_t(image.size()));
+    QTRY_VERIFY_WITH_TIMEOUT(!e.isProgramming(), 30000);
+    QCOMPARE(log.filter("ПРОГРАММИРОВАНИЕ::: ").last(), QString("ПРОГРАММИРОВАНИЕ::: Запись программы и верификация пройдены успешно!"));
+    QCOMPARE(server.board().flashPage(0) + server.board().flashPage(1) + server.board().flashPage(2) + server.board().flashPage(3), image);
+    const int repeats = log.count("Отправка команды, попытка 2");
+    QTRY_COMPARE(log.count("Принят повторный ответ на уже выполненную команду - пропущен"), duplicate > 0 ? 11 + repeats : repeats);
+    QCOMPARE(server.requests().size(), 11 + repeats);
+    QCOMPARE(repeats > 0, join > 0);
+    QVERIFY2(log.filter("ОШИБКА").isEmpty(), qPrintable(log.filter("ОШИБКА").join('\n')));
 }
 
 QTEST_MAIN(TestLink)
