@@ -20,13 +20,13 @@ QString attempt(int n) { return QStringLiteral("Отправка команды,
 
 // A trace written short, '|' between entries: "+D" and "~D" an expected and an unexpected reply described D
 // (and the stop line), "short C got need" a reply too short, "try N" an attempt; crc, len, copy, refused.
-QStringList T(const QString& spec)
+QStringList T(const QString& shorthand)
 {
     const QMap<QString, QString> words = {{"crc", kBadCrc}, {"len", "ОШИБКА - Длина посылки в протоколе не соответствует принятой"},
                                           {"copy", "Принят повторный ответ на уже выполненную команду - пропущен"},
                                           {"refused", "ОТВЕТ МК - недопустимая команда, ошибка контрольной суммы, или формата запроса"}};
     QStringList out;
-    for (const QString& t : spec.split('|')) {
+    for (const QString& t : shorthand.split('|')) {
         const QStringList w = t.split(' ');
         if (t.startsWith('+') || t.startsWith('~'))
             out << (t[0] == '+' ? "Принят ожидаемый ответ на команду - " : "Принят неожидаемый ответ на другую команду - ") + t.mid(1) << kStop;

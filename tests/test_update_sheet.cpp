@@ -152,13 +152,13 @@ void TestUpdateSheet::choice()
     QByteArray images[2];
     QStringList labels[2];
     for (int i = 0; i < 2; ++i) {
-        const QString spec = i ? file : progMode ? "11 9 2026-07-04" : "1 9 2025-01-01";
-        const QStringList s = spec.split(' ');
+        const QString fields = i ? file : progMode ? "11 9 2026-07-04" : "1 9 2025-01-01";
+        const QStringList s = fields.split(' ');
         const QDate date = QDate::fromString(s.value(2), Qt::ISODate);
         images[i] = UpdateFileWriter::randomImage(2, uint32_t(i + 1));
         const QByteArray made = UpdateFileWriter::build(images[i], header(s[0].toInt(), s.value(1).toInt(), date, QByteArray(notes, sizeof notes - 1)));
         labels[i] = QStringList{"2048", "0x" + QString::number(le::u16(u8(made) + 0x400), 16), s.value(1), date.toString("dd.MM.yyyy"), "4"};
-        b.dialogs.fileAnswers.enqueue(s.size() == 3 ? b.writeFile("f" + spec, made) : spec.isEmpty() ? QString() : b.dir.filePath("missing"));
+        b.dialogs.fileAnswers.enqueue(s.size() == 3 ? b.writeFile("f" + fields, made) : fields.isEmpty() ? QString() : b.dir.filePath("missing"));
         b.dialogs.questionAnswers.enqueue(answer);
         b.dialogs.shown.clear();
         w.on_bl_choose_Sheet_Button_clicked();
