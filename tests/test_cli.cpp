@@ -1,63 +1,52 @@
-// rconf-cli run in-process against simulated boards on pseudo-terminals:
-// usage and file errors, several boards flashed at once (one refusing a
-// page, one switched from its main program), a file of the other family,
-// backup and restore, and the link health counts.
-#include "BoardServer.h"
-#include "CliApp.h"
-#include "LinkHealth.h"
-#include "LittleEndian.h"
-#include "Records.h"
-#include "UpdateFileWriter.h"
-
+// rconf-cli run in-process against simulated boards: usage and file errors,
+// several boards flashed at once (one refusing a page, one switched from its
+// main program, one of the other family), backup and restore.
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
-
 #include <memory>
+
+#include "BoardBench.h"
+#include "CliApp.h"
+#include "LittleEndian.h"
+#include "UpdateFileWriter.h"
+#include "WaitTimes.h"
 
 using vboard::BoardServer;
 using vboard::BoardType;
 using vboard::Program;
-
-Q_DECLARE_METATYPE(vboard::BoardType)
-Q_DECLARE_METATYPE(vboard::Program)
 
 namespace {
 
 struct Run {
     int code = -1;
     QString out, err;
-    QJsonObject json() const { return QJsonDocument::fromJson(out.toUtf8()).object(); }
-    QJsonObject board(int i) const { return json().value(QStringLiteral("boards")).toArray().at(i).toObject(); }
+    QJsonObject board(int i) const
+    {
+        return QJsonDocument::fromJson(out.toUtf8())["boards"].toArray().at(i).toObject();
+    }
 };
 
 Run runCli(const QStringList& args)
 {
     Run r;
     QTextStream out(&r.out), err(&r.err);
-    Console console;
-    console.out = &out;
-    console.err = &err;
-    CliApp cli(console);
+    CliApp cli(Console{&out, &err});
     QSignalSpy finished(&cli, &CliApp::finished);
-    r.code = cli.start(QStringList{QStringLiteral("rconf-cli")} + args);
+    r.code = cli.start(QStringList{"rconf-cli"} + args);
     if (r.code < 0 && (finished.count() > 0 || finished.wait(60000)))
         r.code = finished.first().first().toInt();
-    out.flush();
-    err.flush();
+    out.flush(), err.flush();
     return r;
 }
 
-// Codes of the requests a board received.
-QList<int> codes(const BoardServer& s)
+QString codes(const BoardServer& s)
 {
-    QList<int> out;
+    QStringList out;
     for (const QByteArray& f : s.requests())
-        out << static_cast<uint8_t>(f.at(3));
-    return out;
+        out << QByteArray(1, f.at(3)).toHex();
+    return out.join(' ');
 }
 
 } // namespace
@@ -67,57 +56,41 @@ class TestCli : public QObject
     Q_OBJECT
 private slots:
     void init();
-    void usageAndFileErrorsExit2_data();
-    void usageAndFileErrorsExit2();
-    void flashesSeveralBoardsAtOnce();
-    void otherFamilyFileRefusedBeforeAnyWrite_data();
-    void otherFamilyFileRefusedBeforeAnyWrite();
+    void usageAndFileErrors_data();
+    void usageAndFileErrors();
+    void flashesSeveralBoards();
     void backupThenRestore();
-    void linkHealthCounts_data();
-    void linkHealthCounts();
 
 private:
-    BoardServer* board(BoardType type, Program program);
-    QString updateFile(uint8_t target, const QByteArray& image);
-
+    BoardServer* board(BoardType type, Program program)
+    {
+        BoardServer::Options o;
+        o.type = type;
+        o.program = program;
+        o.linkPath = dir->filePath(QString("board%1").arg(boards.size()));
+        o.registerForDiscovery = false;
+        o.restartMs = 200;
+        boards.push_back(std::make_unique<BoardServer>(o));
+        return boards.back()->start() ? boards.back().get() : nullptr;
+    }
     std::unique_ptr<QTemporaryDir> dir;
     std::vector<std::unique_ptr<BoardServer>> boards;
 };
 
 void TestCli::init()
 {
+    WaitTimes::setDivisor(4);
     boards.clear();
     dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir->isValid());
+    QFile cut(dir->filePath("cut.rbin"));
+    QVERIFY(cut.open(QIODevice::WriteOnly) && cut.write(QByteArray(5000, '\x01')) == 5000);
 }
 
-BoardServer* TestCli::board(BoardType type, Program program)
-{
-    BoardServer::Options o;
-    o.type = type;
-    o.program = program;
-    o.linkPath = dir->filePath(QStringLiteral("board%1").arg(boards.size()));
-    o.registerForDiscovery = false;
-    o.restartMs = 300;
-    boards.push_back(std::make_unique<BoardServer>(o));
-    return boards.back()->start() ? boards.back().get() : nullptr;
-}
-
-QString TestCli::updateFile(uint8_t target, const QByteArray& image)
-{
-    UpdateFileWriter::Header h;
-    h.targetProgram = target;
-    h.fwVersion = 7;
-    h.buildDate = QDate(2026, 1, 15);
-    const QString path = dir->filePath(QStringLiteral("fw%1.rbin").arg(target));
-    return UpdateFileWriter::write(path, image, h) ? path : QString();
-}
-
-void TestCli::usageAndFileErrorsExit2_data()
+void TestCli::usageAndFileErrors_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("message");
-    const QString p = QStringLiteral("--port");
+    const QString p = "--port";
     QTest::newRow("no command") << QStringList() << "не задана команда";
     QTest::newRow("unknown command") << QStringList{"burn"} << "неизвестная команда «burn»";
     QTest::newRow("flash without port") << QStringList{"flash", "fw.rbin"} << "хотя бы один параметр --port";
@@ -132,108 +105,81 @@ void TestCli::usageAndFileErrorsExit2_data()
     QTest::newRow("no folder for output") << QStringList{"backup", p, "a", "--out", "%/no/x.json"} << "Нет папки";
 }
 
-void TestCli::usageAndFileErrorsExit2()
+// Exit code 2, the reason on the error stream, and in JSON too.
+void TestCli::usageAndFileErrors()
 {
     QFETCH(QStringList, args);
     QFETCH(QString, message);
-    QFile cut(dir->filePath(QStringLiteral("cut.rbin")));
-    QVERIFY(cut.open(QIODevice::WriteOnly) && cut.write(QByteArray(5000, '\x01')) == 5000);
-    cut.close();
-    args.replaceInStrings(QStringLiteral("%"), dir->path());
-
-    const Run plain = runCli(args);
+    const Run plain = runCli(args.replaceInStrings("%", dir->path()));
     QCOMPARE(plain.code, 2);
     QVERIFY2(plain.err.contains(message), qPrintable(plain.err));
-    const Run json = runCli(args << QStringLiteral("--json"));
+    const Run json = runCli(args << "--json");
     QCOMPARE(json.code, 2);
-    QCOMPARE(json.json().value(QStringLiteral("exitCode")).toInt(), 2);
+    QCOMPARE(QJsonDocument::fromJson(json.out.toUtf8())["exitCode"].toInt(), 2);
 }
 
-// Three boards in one run: a bootloader that programs, one that refuses page
-// 1, and a main program switched to its bootloader, programmed and started.
-void TestCli::flashesSeveralBoardsAtOnce()
+// One run, four boards: a bootloader that programs, one that refuses page 1,
+// a main program switched to its bootloader, programmed and started, and a
+// photocolorimeter that is neither switched nor written.
+void TestCli::flashesSeveralBoards()
 {
     BoardServer* good = board(BoardType::Physics, Program::Bootloader);
     BoardServer* refusing = board(BoardType::Physics, Program::Bootloader);
     BoardServer* running = board(BoardType::Chemistry, Program::Main);
-    QVERIFY(good && refusing && running);
+    BoardServer* other = board(BoardType::Photocolorimeter, Program::Main);
+    QVERIFY(good && refusing && running && other);
     refusing->board().refusePageWrite(1);
-    const QByteArray image = UpdateFileWriter::randomImage(3, 11);
-    const uint32_t serial = le::u32(reinterpret_cast<const uint8_t*>(running->board().fwConfig().constData()));
-
-    const Run r = runCli({"flash", "--json", "--start", "--port", good->linkPath(), "--port", refusing->linkPath(),
-                          "--port", running->linkPath(), updateFile(1, image)});
+    const QByteArray image = UpdateFileWriter::randomImage(3, 11), record = running->board().fwConfig();
+    const QString file = dir->filePath("fw.rbin");
+    QVERIFY(UpdateFileWriter::write(file, image, bench::header(1, 7, QDate(2026, 1, 15))));
+    QStringList args{"flash", "--json", "--start", file};
+    for (const auto& b : boards)
+        args << "--port" << b->linkPath();
+    const Run r = runCli(args);
     QCOMPARE(r.code, 1);
-    QCOMPARE(r.board(0).value(QStringLiteral("ok")).toBool(), true);
-    QCOMPARE(r.board(1).value(QStringLiteral("ok")).toBool(), false);
-    QVERIFY(r.board(1).value(QStringLiteral("message")).toString().contains(QStringLiteral("страница 1: плата отказала")));
-    QCOMPARE(r.board(2).value(QStringLiteral("ok")).toBool(), true);
+    QCOMPARE(r.board(0)["ok"].toBool(), true);
+    QCOMPARE(r.board(1)["message"].toString(), QString("Программирование прервано на 33 %, страница 1: плата отказала - "
+                                                       "недопустимая команда, ошибка контрольной суммы, или формата запроса"));
+    QCOMPARE(r.board(2)["ok"].toBool(), true);
+    QVERIFY2(r.board(3)["message"].toString().startsWith("Файл обновления не предназначен для данного устройства!"),
+             qPrintable(r.out));
     for (BoardServer* ok : {good, running}) {
         for (int page = 0; page < 3; ++page)
             QCOMPARE(ok->board().flashPage(page), image.mid(page * 1024, 1024));
         QCOMPARE(ok->board().program(), Program::Main);
     }
-    // The refusing board got no configuration record and was not started.
-    QVERIFY(!codes(*refusing).contains(rec::cmd::setFwConfig));
+    // The refusing board got no record and was not started; the other family got the status only.
+    QCOMPARE(codes(*refusing), QString("00 83 83 00 80 81 80"));
     QCOMPARE(refusing->board().program(), Program::Bootloader);
+    QCOMPARE(codes(*other), QString("00"));
     // The switched board kept its own serial number and took the file's version.
-    const QByteArray fw = running->board().fwConfig();
-    QCOMPARE(le::u32(reinterpret_cast<const uint8_t*>(fw.constData())), serial);
-    QCOMPARE(uint8_t(fw.at(rec::fwcfg::kFwVersion)), uint8_t(7));
-    QVERIFY(codes(*running).contains(rec::cmd::bootloaderInit));
-    const QJsonObject health = r.board(2).value(QStringLiteral("health")).toObject();
-    QVERIFY(health.value(QStringLiteral("replies")).toInt() >= 9);
-    QCOMPARE(health.value(QStringLiteral("timeouts")).toInt(), 0);
-}
-
-void TestCli::otherFamilyFileRefusedBeforeAnyWrite_data()
-{
-    QTest::addColumn<int>("target");
-    QTest::addColumn<BoardType>("type");
-    QTest::addColumn<Program>("program");
-    QTest::newRow("photocolorimeter file, physics main program") << 11 << BoardType::Physics << Program::Main;
-    QTest::newRow("laboratory file, photocolorimeter bootloader") << 1 << BoardType::Photocolorimeter
-                                                                 << Program::Bootloader;
-}
-
-void TestCli::otherFamilyFileRefusedBeforeAnyWrite()
-{
-    QFETCH(int, target);
-    QFETCH(BoardType, type);
-    QFETCH(Program, program);
-    BoardServer* b = board(type, program);
-    QVERIFY(b);
-    const Run r = runCli({"flash", "--port", b->linkPath(), updateFile(uint8_t(target), UpdateFileWriter::randomImage(2, 3))});
-    QCOMPARE(r.code, 1);
-    QVERIFY2(r.out.contains(QStringLiteral("Файл обновления не предназначен для данного устройства!")), qPrintable(r.out));
-    QCOMPARE(codes(*b), QList<int>{rec::cmd::getInfo});   // the status only: no switch, no write
+    QCOMPARE(running->board().fwConfig().left(4), record.left(4));
+    QCOMPARE(uint8_t(running->board().fwConfig().at(rec::fwcfg::kFwVersion)), uint8_t(7));
+    QVERIFY(codes(*running).contains(QByteArray(1, char(rec::cmd::bootloaderInit)).toHex()));
+    QCOMPARE(r.board(2).value("health")["timeouts"].toInt(), 0);
+    QVERIFY(r.board(2).value("health")["replies"].toInt() >= 9);
 }
 
 void TestCli::backupThenRestore()
 {
     BoardServer* b = board(BoardType::Physics, Program::Main);
-    QVERIFY(b);
-    QByteArray hw(rec::hwcfg::kSize, '\x11'), user(rec::user::kPhysicsSize, '\x22');
+    BoardServer* other = board(BoardType::Chemistry, Program::Main);
+    QVERIFY(b && other);
+    const QByteArray hw(rec::hwcfg::kSize, '\x11'), user(rec::user::kPhysicsSize, '\x22');
     b->board().setHwConfig(hw);
     b->board().setUserData(user);
-    const QString copy = dir->filePath(QStringLiteral("copy.json"));
+    const QString copy = dir->filePath("copy.json");
     QCOMPARE(runCli({"backup", "--port", b->linkPath(), "--out", copy}).code, 0);
-
     b->board().setHwConfig(QByteArray(rec::hwcfg::kSize, '\x33'));
     b->board().setUserData(QByteArray(rec::user::kPhysicsSize, '\x44'));
-    const Run r = runCli({"restore", "--json", "--port", b->linkPath(), copy});
-    QCOMPARE(r.code, 0);
+    QCOMPARE(runCli({"restore", "--json", "--port", b->linkPath(), copy}).code, 0);
     QCOMPARE(b->board().hwConfig(), hw);
     QCOMPARE(b->board().userData(), user);
     QCOMPARE(b->board().program(), Program::Main);   // back in the program it ran
-
     // A copy of another type is refused by the board's status; a damaged copy writes nothing.
-    BoardServer* other = board(BoardType::Chemistry, Program::Main);
-    QVERIFY(other);
     const Run refused = runCli({"restore", "--port", other->linkPath(), copy});
-    QCOMPARE(refused.code, 1);
-    QVERIFY(refused.out.contains(QStringLiteral("Резервная копия другой платы")));
-    QCOMPARE(codes(*other), QList<int>{rec::cmd::getInfo});
+    QVERIFY(refused.code == 1 && refused.out.contains("Резервная копия другой платы"));
+    QCOMPARE(codes(*other), QString("00"));
     QFile f(copy);
     QVERIFY(f.open(QIODevice::ReadWrite));
     const QByteArray damaged = f.readAll().replace("11111111", "11111112");
@@ -241,43 +187,7 @@ void TestCli::backupThenRestore()
     f.write(damaged);
     f.close();
     const Run bad = runCli({"restore", "--port", b->linkPath(), copy});
-    QCOMPARE(bad.code, 2);
-    QVERIFY(bad.err.contains(QStringLiteral("контрольная сумма не совпадает")));
-}
-
-void TestCli::linkHealthCounts_data()
-{
-    // a, b: two different frames sent; r: a reply handled; t: a request given
-    // up; c: a block with a bad checksum.
-    QTest::addColumn<QString>("events");
-    QTest::addColumn<QList<int>>("expected");   // transmissions, repeats, replies, time-outs, checksum errors
-    QTest::newRow("answered at once") << "arar" << QList<int>{2, 0, 2, 0, 0};
-    QTest::newRow("answered on the third attempt") << "aaar" << QList<int>{3, 2, 1, 0, 0};
-    QTest::newRow("given up") << "aaat" << QList<int>{3, 2, 0, 1, 0};
-    QTest::newRow("another request") << "abr" << QList<int>{2, 0, 1, 0, 0};
-    QTest::newRow("damaged reply, then repeat") << "acar" << QList<int>{2, 1, 1, 0, 1};
-}
-
-void TestCli::linkHealthCounts()
-{
-    QFETCH(QString, events);
-    QFETCH(QList<int>, expected);
-    LinkHealth h;
-    const uint8_t a[] = {0xAA, 0x06, 0x00, 0x00, 0xC1, 0xFD}, b[] = {0xAA, 0x06, 0x00, 0x83, 0x00, 0x3C};
-    for (const QChar e : events) {
-        if (e == QLatin1Char('a') || e == QLatin1Char('b'))
-            h.noteTransmission(e == QLatin1Char('a') ? a : b, 6);
-        else if (e == QLatin1Char('r'))
-            h.noteLogLine(QStringLiteral("Принят ожидаемый ответ на команду - запрос статуса"));
-        else if (e == QLatin1Char('t'))
-            h.noteLogLine(QStringLiteral("ОШИБКА - Выполнение команды остановлено - исчерпаны попытки"));
-        else
-            h.noteLogLine(QStringLiteral("ОШИБКА - Неверная контрольная сумма принятых данных"));
-    }
-    const QList<int> counts{int(h.transmissions()), int(h.repeats()), int(h.replies()), int(h.timeouts()),
-                            int(h.checksumErrors())};
-    QCOMPARE(counts, expected);
-    QCOMPARE(h.medianRoundTripMs() >= 0, expected[2] > 0);
+    QVERIFY(bad.code == 2 && bad.err.contains("контрольная сумма не совпадает"));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
