@@ -3,28 +3,15 @@
 // Each ends by itself; the board holds the old or the new data, never a
 // mixture; success and read-backs tell what the board really holds, and the
 // link health counts what went over the line.
-#include <QtTest>
 #include <functional>
-#include <random>
 
-#include "BoardServer.h"
+#include "BoardBench.h"
 #include "LinkHealth.h"
 #include "LittleEndian.h"
-#include "Oru_SerialPort.h"
-#include "Records.h"
-#include "WaitTimes.h"
-#include "proto_Vorlen_v2.h"
 
 namespace {
 
-QByteArray randomBytes(int n, uint32_t seed)
-{
-    std::mt19937 gen(seed);
-    QByteArray out(n, '\0');
-    for (char& c : out)
-        c = char(gen() & 0xFF);
-    return out;
-}
+QByteArray randomBytes(int n, uint32_t seed) { return UpdateFileWriter::randomImage(uint32_t(n / 1024 + 1), seed).left(n); }
 
 // Runs the event loop until done() holds, woken by every event rather than on a fixed step.
 bool until(const std::function<bool()>& done)
@@ -65,7 +52,7 @@ void TestFaultMatrix::badLine()
     QTemporaryDir dir;
     vboard::BoardServer::Options o;
     o.program = vboard::Program::Bootloader;
-    o.linkPath = dir.filePath(QStringLiteral("board"));
+    o.linkPath = dir.filePath("board");
     o.registerForDiscovery = false;
     o.dropProbability = fault == "lost" ? 0.25 : 0;
     o.corruptProbability = fault == "damaged" ? 0.25 : 0;
@@ -78,13 +65,14 @@ void TestFaultMatrix::badLine()
     Oru_SerialPort link;
     LinkHealth health;
     health.attach(&engine);
-    QStringList lines;   // every line, also those of read-backs
+    QStringList lines;
     QObject::connect(&engine, &proto_Vorlen_v2::_transmit_data, &link, &Oru_SerialPort::send);
     QObject::connect(&link, &Oru_SerialPort::_data_recevied, &engine, &proto_Vorlen_v2::parseReceived);
     QObject::connect(&engine, &proto_Vorlen_v2::log, [&](const QString& l) { lines << l; });
     bool armed = true;   // the board vanishes at the first write of each step
     QObject::connect(&server, &vboard::BoardServer::requestReceived, [&](const QByteArray& f) {
-        if (!fault.startsWith("vanish") || !armed || !QList<int>{rec::cmd::flashWrite, rec::cmd::setHwConfig, rec::cmd::setUserData}.contains(uint8_t(f.at(3))))
+        const QList<int> writes{rec::cmd::flashWrite, rec::cmd::setHwConfig, rec::cmd::setUserData};
+        if (!fault.startsWith("vanish") || !armed || !writes.contains(uint8_t(f.at(3))))
             return;
         armed = false;
         if (fault.endsWith("before"))
@@ -94,10 +82,8 @@ void TestFaultMatrix::badLine()
     });
     auto open = [&] { return link.openPort(server.linkPath(), 115200, 8, 'n', 1) == 0; };
     auto reopen = [&] {   // brings a vanished board back for the read-back and the next step
-        if (!server.isUp()) {
-            server.reconnect();
-            link.closePort();
-        }
+        if (!server.isUp())
+            server.reconnect(), link.closePort();
         armed = true;
         return until([&] { return link.isOpen() || open(); });
     };
@@ -108,48 +94,39 @@ void TestFaultMatrix::badLine()
     board.setFlashPage(1, randomBytes(1024, 11));
     board.setFwConfig(randomBytes(60, 3));
     engine.stampFwConfig(4711, 7, 17, 5, 24);
-    QByteArray record(reinterpret_cast<const char*>(engine.fwConfigRecord()), 60);
-    le::put16(reinterpret_cast<uint8_t*>(record.data()) + rec::fwcfg::kFwCrc, Crc16().calc(reinterpret_cast<const uint8_t*>(image.constData()), 2048));
-    le::put16(reinterpret_cast<uint8_t*>(record.data()) + rec::fwcfg::kFwLength, 2048);
-    engine.startProgramming(reinterpret_cast<const uint8_t*>(image.constData()), 2048);
+    QByteArray record = QByteArray(reinterpret_cast<const char*>(engine.fwConfigRecord()), 60);
+    le::put16(raw(record) + rec::fwcfg::kFwCrc, Crc16().calc(u8(image), 2048));
+    le::put16(raw(record) + rec::fwcfg::kFwLength, 2048);
+    engine.startProgramming(u8(image), 2048);
     QVERIFY(until([&] { return !engine.isProgramming(); }));
-    const QString verdict = lines.filter("ПРОГРАММИРОВАНИЕ::: ").last();
+    const QString verdict = lines.filter("ПРОГРАММИРОВАНИЕ::: ").last().mid(20);
     QVERIFY2(QStringList({"Запись программы и верификация пройдены успешно!", "Завершено", "ОШИБКА - принят неожидаемый "
                           "ответ", "Ошибка верификации", "Верификация программной конфигурации не пройдена!"})
-                 .contains(verdict.mid(20)), qPrintable(verdict));
+                 .contains(verdict), qPrintable(verdict));
     int successes = verdict.endsWith("успешно!");
     if (successes)
         QVERIFY(board.flashPage(0) + board.flashPage(1) == image && board.fwConfig() == record);
-
-    // A block write, then a read-back through the tool over the same line.
-    auto block = [&](const QByteArray& before, const QByteArray& after, const std::function<void()>& write, uint8_t read,
-                     const std::function<QByteArray()>& held, const std::function<QByteArray()>& shown) {
+    // A hardware configuration in the bootloader, a user calibration in the main program; each read back.
+    for (const int n : {288, 40}) {
+        const bool hw = n == 288;
+        const QByteArray before = randomBytes(n, n), after = randomBytes(n, n + 1);
+        hw ? board.setHwConfig(before) : (board.setProgram(vboard::Program::Main), board.setUserData(before));
         QVERIFY(reopen());
         const int from = lines.size();
-        write();
+        hw ? engine.writeHwConfig(u8(after)) : engine.writeUserData(u8(after), uint8_t(n));
         QVERIFY(until([&] { return !engine.isWaiting(); }));
         const bool reported = lines.mid(from).filter("Успешная запись").size() == 1;
         QVERIFY(reopen());
         const int readFrom = lines.size();
-        engine.sendCommand(read, nullptr, 0);
+        engine.sendCommand(hw ? rec::cmd::getHwConfig : rec::cmd::getUserData, nullptr, 0);
         QVERIFY(until([&] { return !engine.isWaiting(); }));
+        const QByteArray held = hw ? board.hwConfig() : board.userData();
+        const uint8_t* shown = hw ? engine.hwConfigRecord() : engine.userDataRecord();
         if (!lines.mid(readFrom).filter("Принят ожидаемый ответ").isEmpty())
-            QCOMPARE(shown(), held());
-        QVERIFY(held() == before || held() == after);
-        QVERIFY(!reported || held() == after);
+            QCOMPARE(QByteArray(reinterpret_cast<const char*>(shown), n), held);
+        QVERIFY((held == before || held == after) && (!reported || held == after));
         successes += reported;
-    };
-    const QByteArray hw = randomBytes(288, 4), user = randomBytes(40, 6);
-    board.setHwConfig(randomBytes(288, 5));
-    block(board.hwConfig(), hw, [&] { engine.writeHwConfig(reinterpret_cast<const uint8_t*>(hw.constData())); },
-          rec::cmd::getHwConfig, [&] { return board.hwConfig(); },
-          [&] { return QByteArray(reinterpret_cast<const char*>(engine.hwConfigRecord()), 288); });
-    board.setProgram(vboard::Program::Main);
-    board.setUserData(randomBytes(40, 7));
-    block(board.userData(), user, [&] { engine.writeUserData(reinterpret_cast<const uint8_t*>(user.constData()), 40); },
-          rec::cmd::getUserData, [&] { return board.userData(); },
-          [&] { return QByteArray(reinterpret_cast<const char*>(engine.userDataRecord()), 40); });
-
+    }
     qInfo("firmware: %s; written: %d of 3; %s", qPrintable(verdict), successes, qPrintable(health.summary()));
     QCOMPARE(health.transmissions(), uint64_t(lines.filter("Отправка команды, попытка").size()));
     QCOMPARE(health.repeats(), uint64_t(lines.filter(QRegularExpression("попытка [23]$")).size()));
