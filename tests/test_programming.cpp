@@ -1,17 +1,23 @@
-// Firmware programming on the simulated board: frames, progress, log lines
-// and the board's memory for every way a run ends; replies a broken board
-// sends, fed in; the window's file checks, locks and bar; and the board a
-// chosen file and record belong to.
+// Firmware programming and the command line against simulated boards: the
+// engine's runs (requests, progress, lines, what the board holds), replies a
+// broken board sends, the window's file checks, locks and bar, the board a
+// file and record belong to; writes over a faulty line; rconf-cli's usage
+// errors, several boards flashed at once, backup and restore.
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProgressBar>
 #include <QSpinBox>
 #include <QTabBar>
 #include <functional>
 
 #include "BoardBench.h"
+#include "CliApp.h"
+#include "LinkHealth.h"
 #include "LittleEndian.h"
 #include "UpdateSheet.h"
 
 using vboard::BoardServer;
+using vboard::BoardType;
 using vboard::Program;
 
 namespace {
@@ -20,13 +26,20 @@ const QString kPrefix = QStringLiteral("ПРОГРАММИРОВАНИЕ::: ");
 const QString kSuccess = kPrefix + QStringLiteral("Запись программы и верификация пройдены успешно!");
 const QString kVerifyFailed = kPrefix + QStringLiteral("Ошибка верификации");
 const QString kConfigFailed = kPrefix + QStringLiteral("Верификация программной конфигурации не пройдена!");
-const QString kClosed = kPrefix + QStringLiteral("ОШИБКА - порт закрыт, программирование прервано");
 
 uint16_t crcOf(const QByteArray& b) { return Crc16().calc(u8(b), uint16_t(b.size())); }
 QByteArray record(const proto_Vorlen_v2& e) { return QByteArray(reinterpret_cast<const char*>(e.fwConfigRecord()), 60); }
+QByteArray randomBytes(int n, uint32_t seed) { return UpdateFileWriter::randomImage(uint32_t(n / 1024 + 1), seed).left(n); }
 QByteArray file(const QByteArray& image, uint8_t target = 1, uint8_t version = 200)
 {
     return UpdateFileWriter::build(image, bench::header(target, version, QDate(2026, 11, 20), 4));
+}
+QString codesOf(const BoardServer& s)
+{
+    QStringList out;
+    for (const QByteArray& f : s.requests())
+        out << QByteArray(1, f.at(3)).toHex();
+    return out.join(' ');
 }
 
 // Runs the event loop until done() holds, woken by every event rather than on a fixed step.
@@ -42,8 +55,7 @@ bool until(const std::function<bool()>& done)
 
 // The window on a simulated board, with the run's progress and the board's memory at hand.
 struct Rig : bench::Bench {
-    explicit Rig(vboard::BoardType type = vboard::BoardType::Physics, Program program = Program::Bootloader)
-        : Bench(type, program)
+    explicit Rig(BoardType type = BoardType::Physics, Program program = Program::Bootloader) : Bench(type, program)
     {
         QObject::connect(&eng(), &proto_Vorlen_v2::cmd_program_progress,
                          [this](uint8_t p, bool ok) { progress << QString::number(p) + (ok ? "" : "!"); });
@@ -51,6 +63,7 @@ struct Rig : bench::Bench {
     proto_Vorlen_v2& eng() const { return window->engine(); }
     bool ended() const { return until([this] { return !eng().isProgramming(); }); }
     bool recordRead() const { return until([this] { return eng().fwConfigFromBoard() && idle(); }); }
+    bool ready() { return startAndOpen() && (tabs("cmds")->setCurrentIndex(1), recordRead()); }
     void choose(const QByteArray& bytes) { dialogs.fileAnswers.enqueue(writeFile("f.rbin", bytes)), click("bl_choose_Sheet_Button"); }
     QStringList prog() const { return lines("log_Edit").filter(kPrefix).replaceInStrings(QRegularExpression(".*" + kPrefix), kPrefix); }
     QByteArray memory(int pages = 8) const
@@ -62,6 +75,25 @@ struct Rig : bench::Bench {
     }
     QStringList progress;
 };
+
+// rconf-cli run in-process: its exit code and what it printed.
+struct Run {
+    int code = -1;
+    QString out, err;
+    QJsonValue json(const QString& key) const { return QJsonDocument::fromJson(out.toUtf8())[key]; }
+};
+Run runCli(const QStringList& args)
+{
+    Run r;
+    QTextStream out(&r.out), err(&r.err);
+    CliApp cli(Console{&out, &err});
+    QSignalSpy finished(&cli, &CliApp::finished);
+    r.code = cli.start(QStringList{"rconf-cli"} + args);
+    if (r.code < 0 && (finished.count() > 0 || finished.wait(60000)))
+        r.code = finished.first().first().toInt();
+    out.flush(), err.flush();
+    return r;
+}
 
 } // namespace
 
@@ -76,7 +108,30 @@ private slots:
     void window_data();
     void window();
     void recordOfTheBoardItRunsOn();
+    void badLine_data();
+    void badLine();
+    void cliUsageErrors_data();
+    void cliUsageErrors();
+    void cliFlashesSeveralBoards();
+    void cliBackupThenRestore();
+
+private:
+    BoardServer* board(BoardType type, Program program)
+    {
+        BoardServer::Options o;
+        o.type = type;
+        o.program = program;
+        o.linkPath = dir.filePath(QString("board%1").arg(boards.size()));
+        o.registerForDiscovery = false;
+        o.restartMs = bench::kRestartMs;
+        boards.push_back(std::make_unique<BoardServer>(o));
+        return boards.back()->start() ? boards.back().get() : nullptr;
+    }
+    QTemporaryDir dir;
+    std::vector<std::unique_ptr<BoardServer>> boards;
 };
+
+// ---------------------------------------------------------------- programming
 
 void TestProgramming::runs_data()
 {
@@ -105,15 +160,15 @@ void TestProgramming::runs_data()
     QTest::newRow("silent at the read-back") << "silent" << 1 << "00 80 81 81 81" << "0 20 40" << kPrefix + "Завершено";
 }
 
-// A run of the engine on the board: every frame it sent, its progress, its
-// last line, what the board holds; nothing is left to repeat afterwards.
+// A run of the engine on the board: the requests, the progress, the last
+// line, what the board holds; nothing is left to repeat afterwards.
 void TestProgramming::runs()
 {
     QFETCH(QString, fault);
     QFETCH(QString, codes);
     QFETCH(int, target);
     const int pages = qMax(1, codes.count("80"));
-    Rig r(fault == "pc" ? vboard::BoardType::Photocolorimeter : vboard::BoardType::Physics,
+    Rig r(fault == "pc" ? BoardType::Photocolorimeter : BoardType::Physics,
           fault == "main" ? Program::Main : Program::Bootloader);
     QVERIFY(r.startAndOpen());
     BoardServer& s = *r.server;
@@ -127,25 +182,18 @@ void TestProgramming::runs()
     QObject::connect(&s, &BoardServer::requestReceived,
                      [&](const QByteArray& f) { s.setAnswering(fault != "silent" || FrameCodec::code(f) != 0x81); });
     const QByteArray before = r.memory();
-    QByteArray image, stamped;
+    QByteArray image;
     // A checksum below 0x1000 is logged without leading zeros.
     for (uint32_t seed = 1; image.isEmpty() || crcOf(image) >= 0x1000; ++seed)
         image = UpdateFileWriter::randomImage(uint32_t(pages), seed);
     r.eng().stampFwConfig(4711, 7, 17, 5, 24);
-    stamped = record(r.eng());
+    QByteArray stamped = record(r.eng());
     le::put16(raw(stamped) + rec::fwcfg::kFwCrc, crcOf(image));
     le::put16(raw(stamped) + rec::fwcfg::kFwLength, uint16_t(image.size()));
     s.clearRequests();
     r.eng().startProgramming(u8(image), uint32_t(image.size()), target);
     QVERIFY(r.ended() && r.idle());
-    QList<QByteArray> frames{bench::hex("aa060000c1fd")};
-    for (int i = 1, n = 0; i < codes.split(' ').size(); ++i) {
-        const QString c = codes.split(' ')[i];
-        const QByteArray page = QByteArray(1, char(n)) + (c == "80" ? image.mid(n * 1024, 1024) : "");
-        frames << (c == "82" ? wireFrame(0x82, stamped) : wireFrame(uint8_t(c.toInt(nullptr, 16)), c == "83" ? "" : page));
-        n += c == "81" && fault != "silent";
-    }
-    QCOMPARE(s.requests(), frames);
+    QCOMPARE(codesOf(s), codes);
     QTEST(r.progress.join(' '), "progress");
     QTEST(r.prog().last(), "last");
     const QByteArray now = r.memory();
@@ -161,6 +209,7 @@ void TestProgramming::runs()
                                     "программной конфигурации|Успешное чтение конфигурации|Запись программы и верификация "
                                     "пройдены успешно!").arg(crcOf(image), 0, 16).split('|').replaceInStrings(QRegularExpression("^"), kPrefix);
     QCOMPARE(r.prog(), all);
+    QVERIFY(s.requests().at(1) == wireFrame(0x80, '\0' + image) && s.requests().at(3) == wireFrame(0x82, stamped));
     // A request's own start line comes before the line that announces it.
     QVERIFY(r.indexInLog("СТАРТ - Запрос на запись страницы FLASH памяти № 0") < r.indexInLog(all[1]));
     QVERIFY(r.indexInLog("(set_FW_Config)") < r.indexInLog(all[6]));
@@ -249,8 +298,7 @@ void TestProgramming::window_data()
     le::put16(raw(part) + UpdateSheet::kImageCrc, crcOf(part.mid(int(UpdateSheet::kImage), 1500)));
     QTest::newRow("success") << good << QStringList() << kSuccess;
     QTest::newRow("page fails verification") << good << QStringList() << kVerifyFailed;
-    QTest::newRow("port lost") << good << QStringList() << kClosed;
-    QTest::newRow("port closed by the user") << good << QStringList() << kClosed;
+    QTest::newRow("port lost") << good << QStringList() << kPrefix + "ОШИБКА - порт закрыт, программирование прервано";
     QTest::newRow("cut to 6 KB") << good.left(6144) << QStringList{p + "размер файла 6144 байт, а должен быть 101376 байт",
                                     p + "образ прошивки (3072 байт) выходит за конец файла", crcLine(good.left(6144))} << "";
     QTest::newRow("longer") << good + "x" << QStringList{p + "файл длиннее 101376 байт"} << "";
@@ -268,9 +316,7 @@ void TestProgramming::window()
     QFETCH(QString, last);
     const QByteArray tag = QTest::currentDataTag(), image = bytes.mid(int(UpdateSheet::kImage), 3072);
     Rig r;
-    QVERIFY(r.startAndOpen());
-    r.tabs("cmds")->setCurrentIndex(1);   // reads the board's record
-    QVERIFY(r.recordRead());
+    QVERIFY(r.ready());
     const QByteArray before = r.memory();
     const int from = r.lines("log_Edit").size();
     r.choose(bytes);
@@ -289,16 +335,13 @@ void TestProgramming::window()
     r.server->board().corruptPageOnRead(tag == "page fails verification" ? 1 : -1, 9);
     QObject::connect(r.server.get(), &BoardServer::requestReceived, [&](const QByteArray& f) {
         if (FrameCodec::payload(f).at(0) == 1 && FrameCodec::code(f) == rec::cmd::flashWrite) {
-            QCOMPARE(states(), QString("0000000"));
+            QCOMPARE(states() + QString::number(r.button("serialPortAction_Button")->isEnabled()), QString("00000001"));
             r.tabs("cmds")->setCurrentIndex(0);   // auto-update asks for the status
             r.window->on_getInfo_Button_clicked();
             r.dialogs.fileAnswers.enqueue(r.writeFile("b.rbin", file(image, 1, 201)));
             r.window->on_bl_choose_Sheet_Button_clicked();
-        } else if (FrameCodec::payload(f).at(0) == 1 && FrameCodec::code(f) == rec::cmd::flashRead) {
-            if (tag == "port lost")
-                r.server->disconnectNow();
-            else if (tag == "port closed by the user")
-                r.click("serialPortAction_Button");   // the port can always be closed
+        } else if (FrameCodec::payload(f).at(0) == 1 && FrameCodec::code(f) == rec::cmd::flashRead && tag == "port lost") {
+            r.server->disconnectNow();
         }
     });
     r.click("bl_Program_Run_Button");
@@ -312,7 +355,7 @@ void TestProgramming::window()
     QCOMPARE(r.text("bl_Program_sheetVers_label"), QStringLiteral("200"));
     QCOMPARE(states(), QString("1101111"));
     QCOMPARE(r.prog().last(), last);
-    QVERIFY(r.idle() && r.isOpen() == !tag.startsWith("port"));
+    QVERIFY(r.idle() && r.isOpen() == (tag != "port lost"));
     const auto* bar = r.widget<QProgressBar>("bl_Program_ProgressBar");
     if (last == kVerifyFailed)
         QVERIFY(bar->value() == 55 && bar->styleSheet().contains("background-color: red") && r.requests(0x81).size() == 2);
@@ -333,9 +376,7 @@ void TestProgramming::window()
 void TestProgramming::recordOfTheBoardItRunsOn()
 {
     Rig r;
-    QVERIFY(r.startAndOpen());
-    r.tabs("cmds")->setCurrentIndex(1);
-    QVERIFY(r.recordRead());
+    QVERIFY(r.ready());
     const QByteArray lab = file(UpdateFileWriter::randomImage(2, 71));
     r.choose(file(UpdateFileWriter::randomImage(2, 71), 11));
     QCOMPARE(r.dialogs.shown.last().text, QStringLiteral("Файл обновления не предназначен для данного устройства!"));
@@ -360,6 +401,221 @@ void TestProgramming::recordOfTheBoardItRunsOn()
     QVERIFY(r.ended());
     QCOMPARE(r.prog().last(), kSuccess);
     QVERIFY(r.memory(2).mid(60) == lab.mid(int(UpdateSheet::kImage), 2048) && r.server->board().fwConfig().left(32) == other.left(32));
+}
+
+// ---------------------------------------------------------------- a faulty line
+
+void TestProgramming::badLine_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("replies lost") << "lost";
+    QTest::newRow("replies damaged") << "damaged";
+    QTest::newRow("replies split") << "split";
+    QTest::newRow("replies late") << "late";   // under the reply time
+    QTest::newRow("board vanishes before a write") << "vanish before";
+    QTest::newRow("board vanishes after a write") << "vanish after";
+}
+
+// A firmware image, a hardware configuration and a user calibration, one
+// after the other on one board, over a line with one fault. Each ends by
+// itself; the board holds the old or the new data, never a mixture; success
+// and read-backs tell what the board holds; the link health counts the line.
+void TestProgramming::badLine()
+{
+    QFETCH(QString, fault);
+    WaitTimes::setDivisor(8);
+    BoardServer::Options o;
+    o.program = Program::Bootloader;
+    o.linkPath = dir.filePath("faulty");
+    o.registerForDiscovery = false;
+    o.dropProbability = fault == "lost" ? 0.25 : 0;
+    o.corruptProbability = fault == "damaged" ? 0.25 : 0;
+    o.split = fault == "split";
+    o.delayMs = fault == "late" ? 60 : 0;
+    o.seed = 7;
+    BoardServer server(o);
+    vboard::VirtualBoard& board = server.board();
+    proto_Vorlen_v2 engine;
+    Oru_SerialPort link;
+    LinkHealth health;
+    health.attach(&engine);
+    QStringList lines;
+    QObject::connect(&engine, &proto_Vorlen_v2::_transmit_data, &link, &Oru_SerialPort::send);
+    QObject::connect(&link, &Oru_SerialPort::_data_recevied, &engine, &proto_Vorlen_v2::parseReceived);
+    QObject::connect(&engine, &proto_Vorlen_v2::log, [&](const QString& l) { lines << l; });
+    bool armed = true;   // the board vanishes at the first write of each step
+    QObject::connect(&server, &BoardServer::requestReceived, [&](const QByteArray& f) {
+        const QList<int> writes{rec::cmd::flashWrite, rec::cmd::setHwConfig, rec::cmd::setUserData};
+        if (!fault.startsWith("vanish") || !armed || !writes.contains(uint8_t(f.at(3))))
+            return;
+        armed = false;
+        if (fault.endsWith("before"))
+            server.disconnectNow();
+        else
+            QTimer::singleShot(0, &server, [&] { server.disconnectNow(); });
+    });
+    auto open = [&] { return link.openPort(server.linkPath(), 115200, 8, 'n', 1) == 0; };
+    auto reopen = [&] {   // brings a vanished board back for the read-back and the next step
+        if (!server.isUp())
+            server.reconnect(), link.closePort();
+        armed = true;
+        return until([&] { return link.isOpen() || open(); });
+    };
+    QVERIFY(server.start() && open());
+
+    const QByteArray image = randomBytes(2048, 2);
+    board.setFlashPage(0, randomBytes(1024, 1));
+    board.setFlashPage(1, randomBytes(1024, 11));
+    board.setFwConfig(randomBytes(60, 3));
+    engine.stampFwConfig(4711, 7, 17, 5, 24);
+    QByteArray stamped = record(engine);
+    le::put16(raw(stamped) + rec::fwcfg::kFwCrc, crcOf(image));
+    le::put16(raw(stamped) + rec::fwcfg::kFwLength, 2048);
+    engine.startProgramming(u8(image), 2048);
+    QVERIFY(until([&] { return !engine.isProgramming(); }));
+    const QString verdict = lines.filter(kPrefix).last();
+    QVERIFY2(QStringList({kSuccess, kVerifyFailed, kConfigFailed, kPrefix + "Завершено",
+                          kPrefix + "ОШИБКА - принят неожидаемый ответ"}).contains(verdict), qPrintable(verdict));
+    int successes = verdict == kSuccess;
+    if (successes)
+        QVERIFY(board.flashPage(0) + board.flashPage(1) == image && board.fwConfig() == stamped);
+    // A hardware configuration in the bootloader, a user calibration in the main program; each read back.
+    for (const int n : {288, 40}) {
+        const bool hw = n == 288;
+        const QByteArray before = randomBytes(n, n), after = randomBytes(n, n + 1);
+        hw ? board.setHwConfig(before) : (board.setProgram(Program::Main), board.setUserData(before));
+        QVERIFY(reopen());
+        const int from = lines.size();
+        hw ? engine.writeHwConfig(u8(after)) : engine.writeUserData(u8(after), uint8_t(n));
+        QVERIFY(until([&] { return !engine.isWaiting(); }));
+        const bool reported = lines.mid(from).filter("Успешная запись").size() == 1;
+        QVERIFY(reopen());
+        const int readFrom = lines.size();
+        engine.sendCommand(hw ? rec::cmd::getHwConfig : rec::cmd::getUserData, nullptr, 0);
+        QVERIFY(until([&] { return !engine.isWaiting(); }));
+        const QByteArray held = hw ? board.hwConfig() : board.userData();
+        const uint8_t* shown = hw ? engine.hwConfigRecord() : engine.userDataRecord();
+        if (!lines.mid(readFrom).filter("Принят ожидаемый ответ").isEmpty())
+            QCOMPARE(QByteArray(reinterpret_cast<const char*>(shown), n), held);
+        QVERIFY((held == before || held == after) && (!reported || held == after));
+        successes += reported;
+    }
+    qInfo("firmware: %s; written: %d of 3; %s", qPrintable(verdict), successes, qPrintable(health.summary()));
+    QCOMPARE(health.transmissions(), uint64_t(lines.filter("Отправка команды, попытка").size()));
+    QCOMPARE(health.repeats(), uint64_t(lines.filter(QRegularExpression("попытка [23]$")).size()));
+    QCOMPARE(health.timeouts(), uint64_t(lines.filter("исчерпаны попытки").size()));
+    QCOMPARE(health.checksumErrors(), uint64_t(lines.filter("Неверная контрольная сумма").size()));
+    QCOMPARE(health.medianRoundTripMs() >= 0, health.replies() > 0);
+    // The fault did happen; a line that only splits or delays replies still carries every write.
+    if (fault.startsWith("vanish"))
+        QVERIFY(verdict != kSuccess && health.timeouts() > 0);
+    else if (fault == "lost" || fault == "damaged")
+        QVERIFY(health.repeats() > 0 && (health.checksumErrors() > 0) == (fault == "damaged"));
+    else
+        QCOMPARE(successes, 3);
+}
+
+// ---------------------------------------------------------------- rconf-cli
+
+void TestProgramming::cliUsageErrors_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+    const QString p = "--port";
+    QTest::newRow("no command") << QStringList() << "не задана команда";
+    QTest::newRow("unknown command") << QStringList{"burn"} << "неизвестная команда «burn»";
+    QTest::newRow("flash without port") << QStringList{"flash", "fw.rbin"} << "хотя бы один параметр --port";
+    QTest::newRow("flash without file") << QStringList{"flash", p, "a"} << "нужен ровно один файл";
+    QTest::newRow("two ports to backup") << QStringList{"backup", p, "a", p, "b", "--out", "x.json"} << "ровно один";
+    QTest::newRow("unknown option") << QStringList{"info", p, "a", "--bogus"} << "неизвестный параметр --bogus";
+    QTest::newRow("same port twice") << QStringList{"info", p, "a", p, "a"} << "указан дважды";
+    QTest::newRow("archive without csv") << QStringList{"archive", p, "a"} << "не задан параметр --csv";
+    QTest::newRow("missing update file") << QStringList{"flash", p, "a", "%/none.rbin"} << "Нечитаемый формат файла";
+    QTest::newRow("cut update file") << QStringList{"flash", p, "a", "%/cut.rbin"} << "Файл обновления повреждён";
+    QTest::newRow("not a backup") << QStringList{"restore", p, "a", "%/cut.rbin"} << "не JSON";
+    QTest::newRow("no folder for output") << QStringList{"backup", p, "a", "--out", "%/no/x.json"} << "Нет папки";
+}
+
+// Exit code 2, the reason on the error stream, and in JSON too.
+void TestProgramming::cliUsageErrors()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    QFile cut(dir.filePath("cut.rbin"));
+    QVERIFY(cut.open(QIODevice::WriteOnly) && cut.write(QByteArray(5000, '\x01')) == 5000);
+    cut.close();
+    const Run plain = runCli(args.replaceInStrings("%", dir.path()));
+    QVERIFY2(plain.code == 2 && plain.err.contains(message), qPrintable(plain.err));
+    const Run json = runCli(args << "--json");
+    QVERIFY(json.code == 2 && json.json("exitCode") == 2);
+}
+
+// One run, four boards: a bootloader that programs, one that refuses page 1,
+// a main program switched to its bootloader, programmed and started, and a
+// photocolorimeter that is neither switched nor written.
+void TestProgramming::cliFlashesSeveralBoards()
+{
+    WaitTimes::setDivisor(bench::kWaitDivisor);
+    boards.clear();
+    BoardServer* good = board(BoardType::Physics, Program::Bootloader);
+    BoardServer* refusing = board(BoardType::Physics, Program::Bootloader);
+    BoardServer* running = board(BoardType::Chemistry, Program::Main);
+    QVERIFY(good && refusing && running && board(BoardType::Photocolorimeter, Program::Main));
+    refusing->board().refusePageWrite(1);
+    const QByteArray image = UpdateFileWriter::randomImage(3, 11), before = running->board().fwConfig();
+    QStringList args{"flash", "--json", "--start", dir.filePath("fw.rbin")};
+    QVERIFY(UpdateFileWriter::write(args.last(), image, bench::header(1, 7, QDate(2026, 1, 15))));
+    for (const auto& b : boards)
+        args << "--port" << b->linkPath();
+    const Run r = runCli(args);
+    const QJsonValue result = r.json("boards");
+    QCOMPARE(r.code, 1);
+    QVERIFY(result[0]["ok"].toBool() && result[2]["ok"].toBool());
+    QCOMPARE(result[1]["message"].toString(), QString("Программирование прервано на 33 %, страница 1: плата отказала - "
+                                                      "недопустимая команда, ошибка контрольной суммы, или формата запроса"));
+    QVERIFY(result[3]["message"].toString().startsWith("Файл обновления не предназначен для данного устройства!"));
+    QVERIFY(result[2]["health"]["timeouts"] == 0 && result[2]["health"]["replies"].toInt() >= 9);
+    for (BoardServer* ok : {good, running}) {
+        for (int page = 0; page < 3; ++page)
+            QCOMPARE(ok->board().flashPage(page), image.mid(page * 1024, 1024));
+        QCOMPARE(ok->board().program(), Program::Main);
+    }
+    // The refusing board got no record and was not started; the other family got the status only.
+    QVERIFY(codesOf(*refusing) == "00 83 83 00 80 81 80" && refusing->board().program() == Program::Bootloader);
+    QCOMPARE(codesOf(*boards.back()), QString("00"));
+    // The switched board kept its own serial number and took the file's version.
+    QVERIFY(codesOf(*running).contains(QByteArray(1, char(rec::cmd::bootloaderInit)).toHex()));
+    QCOMPARE(running->board().fwConfig().left(4), before.left(4));
+    QCOMPARE(int(running->board().fwConfig().at(rec::fwcfg::kFwVersion)), 7);
+}
+
+void TestProgramming::cliBackupThenRestore()
+{
+    WaitTimes::setDivisor(bench::kWaitDivisor);
+    boards.clear();
+    BoardServer* b = board(BoardType::Physics, Program::Main);
+    BoardServer* other = board(BoardType::Chemistry, Program::Main);
+    QVERIFY(b && other);
+    const QByteArray hw(rec::hwcfg::kSize, '\x11'), user(rec::user::kPhysicsSize, '\x22');
+    b->board().setHwConfig(hw);
+    b->board().setUserData(user);
+    const QString copy = dir.filePath("copy.json");
+    QCOMPARE(runCli({"backup", "--port", b->linkPath(), "--out", copy}).code, 0);
+    b->board().setHwConfig(QByteArray(rec::hwcfg::kSize, '\x33'));
+    b->board().setUserData(QByteArray(rec::user::kPhysicsSize, '\x44'));
+    QCOMPARE(runCli({"restore", "--json", "--port", b->linkPath(), copy}).code, 0);
+    QCOMPARE(b->board().hwConfig() + b->board().userData(), hw + user);
+    QCOMPARE(b->board().program(), Program::Main);   // back in the program it ran
+    // A copy of another type is refused by the board's status; a damaged copy writes nothing.
+    const Run refused = runCli({"restore", "--port", other->linkPath(), copy});
+    QVERIFY(refused.code == 1 && refused.out.contains("Резервная копия другой платы") && codesOf(*other) == "00");
+    QFile f(copy);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    const QByteArray damaged = f.readAll().replace("11111111", "11111112");
+    QVERIFY(f.seek(0) && f.write(damaged) == damaged.size());
+    f.close();
+    const Run bad = runCli({"restore", "--port", b->linkPath(), copy});
+    QVERIFY(bad.code == 2 && bad.err.contains("контрольная сумма не совпадает"));
 }
 
 QTEST_MAIN(TestProgramming)
