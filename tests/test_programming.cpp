@@ -1,10 +1,7 @@
-// Firmware programming and the command line against simulated boards: the
-// engine's runs (requests, progress, lines, what the board holds), replies a
-// broken board sends, the window's file checks, locks and bar, the board a
-// file and record belong to; writes over a faulty line; rconf-cli's usage
-// errors, several boards flashed at once, backup and restore.
+// Firmware programming, writes over a faulty line and rconf-cli, against
+// simulated boards: what the board received and holds, progress, log lines,
+// the window's file checks, locks and bar, exit codes and summaries.
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QProgressBar>
 #include <QSpinBox>
 #include <QTabBar>
@@ -30,10 +27,7 @@ const QString kConfigFailed = kPrefix + QStringLiteral("Верификация �
 uint16_t crcOf(const QByteArray& b) { return Crc16().calc(u8(b), uint16_t(b.size())); }
 QByteArray record(const proto_Vorlen_v2& e) { return QByteArray(reinterpret_cast<const char*>(e.fwConfigRecord()), 60); }
 QByteArray randomBytes(int n, uint32_t seed) { return UpdateFileWriter::randomImage(uint32_t(n / 1024 + 1), seed).left(n); }
-QByteArray file(const QByteArray& image, uint8_t target = 1, uint8_t version = 200)
-{
-    return UpdateFileWriter::build(image, bench::header(target, version, QDate(2026, 11, 20), 4));
-}
+QByteArray file(const QByteArray& image, uint8_t target = 1) { return UpdateFileWriter::build(image, bench::header(target, 200)); }
 QString codesOf(const BoardServer& s)
 {
     QStringList out;
@@ -47,8 +41,7 @@ bool until(const std::function<bool()>& done)
 {
     QTimer beat;
     beat.start(20);
-    QDeadlineTimer limit(20000);
-    while (!done() && !limit.hasExpired())
+    for (QDeadlineTimer limit(20000); !done() && !limit.hasExpired();)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     return done();
 }
@@ -78,47 +71,27 @@ struct Rig : bench::Bench {
 
 // rconf-cli run in-process: its exit code and what it printed.
 struct Run {
+    explicit Run(const QStringList& args)
+    {
+        QTextStream o(&out), e(&err);
+        CliApp cli(Console{&o, &e});
+        QSignalSpy finished(&cli, &CliApp::finished);
+        code = cli.start(QStringList{"rconf-cli"} + args);
+        if (code < 0 && (finished.count() > 0 || finished.wait(60000)))
+            code = finished.first().first().toInt();
+    }
+    QJsonValue json(const QString& key) const { return QJsonDocument::fromJson(out.toUtf8())[key]; }
     int code = -1;
     QString out, err;
-    QJsonValue json(const QString& key) const { return QJsonDocument::fromJson(out.toUtf8())[key]; }
 };
-Run runCli(const QStringList& args)
-{
-    Run r;
-    QTextStream out(&r.out), err(&r.err);
-    CliApp cli(Console{&out, &err});
-    QSignalSpy finished(&cli, &CliApp::finished);
-    r.code = cli.start(QStringList{"rconf-cli"} + args);
-    if (r.code < 0 && (finished.count() > 0 || finished.wait(60000)))
-        r.code = finished.first().first().toInt();
-    out.flush(), err.flush();
-    return r;
-}
 
 } // namespace
 
 class TestProgramming : public QObject
 {
     Q_OBJECT
-private slots:
-    void runs_data();
-    void runs();
-    void fedReplies_data();
-    void fedReplies();
-    void window_data();
-    void window();
-    void recordOfTheBoardItRunsOn();
-    void badLine_data();
-    void badLine();
-    void cliUsageErrors_data();
-    void cliUsageErrors();
-    void cliFlashesSeveralBoards();
-    void cliBackupThenRestore();
-
-private:
-    BoardServer* board(BoardType type, Program program)
+    BoardServer* board(BoardType type, Program program, BoardServer::Options o = {})
     {
-        BoardServer::Options o;
         o.type = type;
         o.program = program;
         o.linkPath = dir.filePath(QString("board%1").arg(boards.size()));
@@ -129,494 +102,448 @@ private:
     }
     QTemporaryDir dir;
     std::vector<std::unique_ptr<BoardServer>> boards;
-};
 
-// ---------------------------------------------------------------- programming
+private slots:
+    void init() { WaitTimes::setDivisor(bench::kWaitDivisor), boards.clear(); }
 
-void TestProgramming::runs_data()
-{
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<int>("target");
-    QTest::addColumn<QString>("codes");   // the image has as many pages as page writes, at least one
-    QTest::addColumn<QString>("progress");
-    QTest::addColumn<QString>("last");
-    const QString one = "0 20 40 60 80 100", refused = "0 20!",
-                  wrong = kPrefix + "ОШИБКА - файл обновления не предназначен для подключённого устройства, запись не начата";
-    QTest::newRow("1 page") << "" << 1 << "00 80 81 82 83" << one << kSuccess;
-    QTest::newRow("3 pages") << "" << 1 << "00 80 81 80 81 80 81 82 83" << "0 11 22 33 44 55 66 77 88 100" << kSuccess;
-    QTest::newRow("2 pages reach 100") << "" << -1 << "00 80 81 80 81 82 83" << "0 14 28 42 57 71 85 100" << kSuccess;
-    QTest::newRow("7 pages reach 100") << "" << -1 << "00" + QString(" 80 81").repeated(7) + " 82 83"
-                                       << "0 5 11 17 23 29 35 41 47 52 58 64 70 76 82 88 94 100" << kSuccess;
-    QTest::newRow("photocolorimeter file, its bootloader") << "pc" << 11 << "00 80 81 82 83" << one << kSuccess;
-    QTest::newRow("lab file, photocolorimeter") << "pc" << 1 << "00" << refused << wrong;
-    QTest::newRow("photocolorimeter file, lab") << "" << 11 << "00" << refused << wrong;
-    QTest::newRow("target 0") << "" << 0 << "00" << refused << wrong;
-    QTest::newRow("main program") << "main" << 1 << "00" << refused << kPrefix + "ОШИБКА - не установлен режим "
-                                     "бутлоадера. Запустите программму бутлоадера командой во вкладке ОБЩЕЕ";
-    QTest::newRow("page 1 reads back wrong") << "page" << 1 << "00 80 81 80 81" << "0 14 28 42 57 71!" << kVerifyFailed;
-    QTest::newRow("record reads back wrong") << "record" << 1 << "00 80 81 82 83" << one + "!" << kConfigFailed;
-    QTest::newRow("main program after the status") << "main later" << 1 << "00 80" << "0 20"
-                                                   << kPrefix + "ОШИБКА - принят неожидаемый ответ";
-    QTest::newRow("silent at the read-back") << "silent" << 1 << "00 80 81 81 81" << "0 20 40" << kPrefix + "Завершено";
-}
 
-// A run of the engine on the board: the requests, the progress, the last
-// line, what the board holds; nothing is left to repeat afterwards.
-void TestProgramming::runs()
-{
-    QFETCH(QString, fault);
-    QFETCH(QString, codes);
-    QFETCH(int, target);
-    const int pages = qMax(1, codes.count("80"));
-    Rig r(fault == "pc" ? BoardType::Photocolorimeter : BoardType::Physics,
-          fault == "main" ? Program::Main : Program::Bootloader);
-    QVERIFY(r.startAndOpen());
-    BoardServer& s = *r.server;
-    s.board().setFlashPage(pages, QByteArray(1024, char(0x3C)));   // past the image: kept
-    s.board().corruptPageOnRead(fault == "page" ? 1 : -1, 700);
-    s.board().corruptFwConfigOnRead(fault == "record");
-    QObject::connect(&s, &BoardServer::replySent, [&](const QByteArray& f) {
-        if (fault == "main later" && FrameCodec::code(f) == rec::cmd::getInfo)
-            s.board().setProgram(Program::Main);
-    });
-    QObject::connect(&s, &BoardServer::requestReceived,
-                     [&](const QByteArray& f) { s.setAnswering(fault != "silent" || FrameCodec::code(f) != 0x81); });
-    const QByteArray before = r.memory();
-    QByteArray image;
-    // A checksum below 0x1000 is logged without leading zeros.
-    for (uint32_t seed = 1; image.isEmpty() || crcOf(image) >= 0x1000; ++seed)
-        image = UpdateFileWriter::randomImage(uint32_t(pages), seed);
-    r.eng().stampFwConfig(4711, 7, 17, 5, 24);
-    QByteArray stamped = record(r.eng());
-    le::put16(raw(stamped) + rec::fwcfg::kFwCrc, crcOf(image));
-    le::put16(raw(stamped) + rec::fwcfg::kFwLength, uint16_t(image.size()));
-    s.clearRequests();
-    r.eng().startProgramming(u8(image), uint32_t(image.size()), target);
-    QVERIFY(r.ended() && r.idle());
-    QCOMPARE(codesOf(s), codes);
-    QTEST(r.progress.join(' '), "progress");
-    QTEST(r.prog().last(), "last");
-    const QByteArray now = r.memory();
-    QCOMPARE(now.left(60), codes.contains("82") ? stamped : before.left(60));
-    if (!codes.contains("80") || codes.endsWith("83"))
-        QCOMPARE(now.mid(60), codes.contains("80") ? image + before.mid(60 + image.size()) : before.mid(60));
-    if (QTest::currentDataTag() != QByteArray("1 page"))
-        return;
-    const QStringList all = QString("Режим бутлоадера проверен|Старт программирования, запись страницы 0|Успешно записана "
-                                    "0 страница памяти. Всего :1024 байт|Успешно прочитана 0 страница памяти|Верификация "
-                                    "страницы 0 успешной пройдена|Контрольная сумма прошивки файла равна: 0х%1|Запрос на "
-                                    "запись программной конфигурации|Успешная запись конфигурации|Запрос на верификацию "
-                                    "программной конфигурации|Успешное чтение конфигурации|Запись программы и верификация "
-                                    "пройдены успешно!").arg(crcOf(image), 0, 16).split('|').replaceInStrings(QRegularExpression("^"), kPrefix);
-    QCOMPARE(r.prog(), all);
-    QVERIFY(s.requests().at(1) == wireFrame(0x80, '\0' + image) && s.requests().at(3) == wireFrame(0x82, stamped));
-    // A request's own start line comes before the line that announces it.
-    QVERIFY(r.indexInLog("СТАРТ - Запрос на запись страницы FLASH памяти № 0") < r.indexInLog(all[1]));
-    QVERIFY(r.indexInLog("(set_FW_Config)") < r.indexInLog(all[6]));
-}
-
-void TestProgramming::fedReplies_data()
-{
-    QTest::addColumn<int>("size");            // of a second start (-1: none; negative: no buffer)
-    QTest::addColumn<QByteArray>("tamper");   // given instead of the board's reply to that request
-    QTest::addColumn<QString>("progress");
-    QTest::addColumn<QString>("last");
-    const QByteArray ff(1024, char(0xFF)), none;
-    const QString bad = kPrefix + "ОШИБКА - размер образа прошивки ", done = "0 14 28 42 57 71 85 100", failed = "0 0!";
-    QTest::newRow("answered in full") << -1 << none << done << kSuccess;
-    // Two identical pages: the engine's page buffer already holds what page 1 should read back.
-    QTest::newRow("page 1 read back short") << -1 << wireFrame(0x81, "\1" + ff.left(1000)) << "0 14 28 42 57 71!" << kVerifyFailed;
-    QTest::newRow("page 0 given for page 1") << -1 << wireFrame(0x81, '\0' + ff) << "0 14 28 42 57 71!" << kVerifyFailed;
-    QTest::newRow("record read back short") << -1 << wireFrame(0x83, QByteArray(40, 0)) << done + "!" << kConfigFailed;
-    QTest::newRow("status too short") << -1 << wireFrame(0x00, QByteArray(2, 0)) << "0 14!"
-                                      << kPrefix + "ОШИБКА - статус устройства не получен, режим бутлоадера не проверен";
-    // A refused start also ends the run in progress.
-    QTest::newRow("empty") << 0 << none << failed << kPrefix + "ОШИБКА - образ прошивки пуст";
-    QTest::newRow("no buffer") << -2048 << none << failed << kPrefix + "ОШИБКА - образ прошивки пуст";
-    QTest::newRow("1500") << 1500 << none << failed << bad + "не кратен 1024 байтам";
-    QTest::newRow("1023") << 1023 << none << failed << bad + "не кратен 1024 байтам";
-    QTest::newRow("64 KB") << 65536 << none << failed << bad + "больше 65535 байт";
-    QTest::newRow("256 KB") << 262144 << none << failed << bad + "больше 65535 байт";
-}
-
-// Only a read-back that really carried the page or the record passes; the
-// caller's buffer may change once the run has started; replies outside a
-// run change nothing.
-void TestProgramming::fedReplies()
-{
-    QFETCH(int, size);
-    QFETCH(QByteArray, tamper);
-    Rig r;
-    feedReply(r.eng(), 0x81, QByteArray(1025, 0));
-    QVERIFY(r.sent.isEmpty() && r.progress.isEmpty());
-    QByteArray callers(qMax(2048, size), char(0xFF)), written;
-    QSignalSpy steps(&r.eng().firmwareProgrammer(), &FirmwareProgrammer::stepEntered);
-    r.eng().startProgramming(u8(callers), 2048);
-    if (size != -1)
-        r.eng().startProgramming(size < 0 ? nullptr : u8(callers), uint32_t(qAbs(size)));
-    callers.fill(0);
-    for (int i = 0; i < 12 && r.eng().isProgramming(); ++i) {
-        const QByteArray payload = FrameCodec::payload(r.sent.last());
-        const uint8_t code = FrameCodec::code(r.sent.last());
-        written = code == rec::cmd::setFwConfig ? payload : written;
-        QByteArray reply = wireFrame(code, code == 0 ? QByteArray(9, 0) : code == 0x80 ? payload.left(1)
-                                           : code == 0x81 ? payload + QByteArray(1024, char(0xFF)) : code == 0x83 ? written : "");
-        if (!tamper.isEmpty() && FrameCodec::code(tamper) == code && (code != 0x81 || payload.at(0) == 1))
-            reply = tamper;
-        r.eng().parseReceived(raw(reply), uint32_t(reply.size()));
+    void runs_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("target");
+        QTest::addColumn<QString>("codes");   // the image has as many pages as page writes, at least one
+        QTest::addColumn<QString>("progress");
+        QTest::addColumn<QString>("last");
+        const QString one = "0 20 40 60 80 100", refused = "0 20!",
+                      wrong = kPrefix + "ОШИБКА - файл обновления не предназначен для подключённого устройства, запись не начата";
+        QTest::newRow("1 page") << "" << 1 << "00 80 81 82 83" << one << kSuccess;
+        QTest::newRow("3 pages") << "" << 1 << "00 80 81 80 81 80 81 82 83" << "0 11 22 33 44 55 66 77 88 100" << kSuccess;
+        QTest::newRow("2 pages reach 100") << "" << -1 << "00 80 81 80 81 82 83" << "0 14 28 42 57 71 85 100" << kSuccess;
+        QTest::newRow("photocolorimeter file, its bootloader") << "pc" << 11 << "00 80 81 82 83" << one << kSuccess;
+        QTest::newRow("lab file, photocolorimeter") << "pc" << 1 << "00" << refused << wrong;
+        QTest::newRow("main program") << "main" << 1 << "00" << refused << kPrefix + "ОШИБКА - не установлен режим "
+                                         "бутлоадера. Запустите программму бутлоадера командой во вкладке ОБЩЕЕ";
+        QTest::newRow("page 1 reads back wrong") << "page" << 1 << "00 80 81 80 81" << "0 14 28 42 57 71!" << kVerifyFailed;
+        QTest::newRow("record reads back wrong") << "record" << 1 << "00 80 81 82 83" << one + "!" << kConfigFailed;
     }
-    QVERIFY(!r.eng().isProgramming());
-    QTEST(r.progress.join(' '), "progress");
-    QCOMPARE(steps.count(), int(r.eng().firmwareProgrammer().stepsDone()) + (size == -1 ? 1 : 2));
-    for (const QByteArray& f : r.sent)
-        if (FrameCodec::code(f) == rec::cmd::flashWrite)
-            QCOMPARE(FrameCodec::payload(f).mid(1), QByteArray(1024, char(0xFF)));
-    const QStringList lines = r.prog();
-    const int writes = r.sentCount(rec::cmd::flashWrite);
-    QTEST(lines.last(), "last");
-    feedStatus(r.eng(), 0);
-    feedReply(r.eng(), 0x83, written);
-    feedReply(r.eng(), 0x80, QByteArray(1, 0));
-    QVERIFY(r.prog() == lines && r.sentCount(rec::cmd::flashWrite) == writes);
-}
 
-void TestProgramming::window_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QStringList>("reasons");
-    QTest::addColumn<QString>("last");
-    const QByteArray good = file(UpdateFileWriter::randomImage(3, 81));
-    const QString p = "Файл обновления повреждён: ";
-    auto crcLine = [&](const QByteArray& f) {
-        return p + QStringLiteral("контрольная сумма образа 0x%1 не совпадает с указанной в заголовке 0x%2")
-                       .arg(crcOf(f.mid(int(UpdateSheet::kImage), 3072).leftJustified(3072, '\0')), 0, 16)
-                       .arg(le::u16(u8(good) + UpdateSheet::kImageCrc), 0, 16);
-    };
-    QByteArray damaged = good, part = good;
-    damaged[int(UpdateSheet::kImage) + 2000] = char(damaged[int(UpdateSheet::kImage) + 2000] ^ 0x10);
-    le::put16(raw(part) + UpdateSheet::kImageLength, 1500);   // its checksum agrees with its 1500 bytes
-    le::put16(raw(part) + UpdateSheet::kImageCrc, crcOf(part.mid(int(UpdateSheet::kImage), 1500)));
-    QTest::newRow("success") << good << QStringList() << kSuccess;
-    QTest::newRow("page fails verification") << good << QStringList() << kVerifyFailed;
-    QTest::newRow("port lost") << good << QStringList() << kPrefix + "ОШИБКА - порт закрыт, программирование прервано";
-    QTest::newRow("cut to 6 KB") << good.left(6144) << QStringList{p + "размер файла 6144 байт, а должен быть 101376 байт",
-                                    p + "образ прошивки (3072 байт) выходит за конец файла", crcLine(good.left(6144))} << "";
-    QTest::newRow("longer") << good + "x" << QStringList{p + "файл длиннее 101376 байт"} << "";
-    QTest::newRow("damaged image") << damaged << QStringList{crcLine(damaged)} << "";
-    QTest::newRow("not whole pages") << part << QStringList{p + "длина образа прошивки 1500 байт не кратна странице (1024 байт)"} << "";
-}
-
-// A file chosen and run from the window: damaged files refused; the run's
-// controls locked and given back their own states, clicks refused while it
-// goes on; the bar and the record shown afterwards.
-void TestProgramming::window()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QStringList, reasons);
-    QFETCH(QString, last);
-    const QByteArray tag = QTest::currentDataTag(), image = bytes.mid(int(UpdateSheet::kImage), 3072);
-    Rig r;
-    QVERIFY(r.ready());
-    const QByteArray before = r.memory();
-    const int from = r.lines("log_Edit").size();
-    r.choose(bytes);
-    const QStringList added = r.lines("log_Edit").mid(from).replaceInStrings(QRegularExpression("^.{24}"), "");
-    QCOMPARE(added.filter("повреждён"), reasons);
-    QCOMPARE(added.contains("Файл обновления успешно загружен"), reasons.isEmpty());
-    QCOMPARE(r.text("bl_Program_sheetSize_label"), QString(reasons.isEmpty() ? "3072" : "Не загружено"));
-    r.server->clearRequests();
-    r.widget<QSpinBox>("bl_Program_SN_SpinBox")->setValue(777001);
-    r.button("bl_fwConf_request_button")->setEnabled(false);   // off before the run, off after it
-    const QList<QWidget*> locked = {r.tabs("cmds")->tabBar(), r.widget("dev_info"), r.button("bl_fwConf_request_button"),
-                                    r.button("bl_choose_Sheet_Button"), r.button("bl_Program_Run_Button"),
-                                    r.widget("hwConfig_GroupBox"), r.widget("bl_atCmd_GroupBox")};
-    auto states = [&] { QString s; for (QWidget* w : locked) s += w->testAttribute(Qt::WA_ForceDisabled) ? '0' : '1'; return s; };
-    QCOMPARE(states(), QString(reasons.isEmpty() ? "1101111" : "1101011"));
-    r.server->board().corruptPageOnRead(tag == "page fails verification" ? 1 : -1, 9);
-    QObject::connect(r.server.get(), &BoardServer::requestReceived, [&](const QByteArray& f) {
-        if (FrameCodec::payload(f).at(0) == 1 && FrameCodec::code(f) == rec::cmd::flashWrite) {
-            QCOMPARE(states() + QString::number(r.button("serialPortAction_Button")->isEnabled()), QString("00000001"));
-            r.tabs("cmds")->setCurrentIndex(0);   // auto-update asks for the status
-            r.window->on_getInfo_Button_clicked();
-            r.dialogs.fileAnswers.enqueue(r.writeFile("b.rbin", file(image, 1, 201)));
-            r.window->on_bl_choose_Sheet_Button_clicked();
-        } else if (FrameCodec::payload(f).at(0) == 1 && FrameCodec::code(f) == rec::cmd::flashRead && tag == "port lost") {
-            r.server->disconnectNow();
-        }
-    });
-    r.click("bl_Program_Run_Button");
-    QVERIFY(r.ended());
-    if (!reasons.isEmpty()) {
-        QVERIFY(r.server->requests().isEmpty() && r.memory() == before);
-        return;
-    }
-    QCOMPARE(r.countLog("Идёт программирование: запрос не отправлен"), 2);
-    QCOMPARE(r.countLog(kPrefix + "Идёт программирование, выбор другого файла недоступен"), 1);
-    QCOMPARE(r.text("bl_Program_sheetVers_label"), QStringLiteral("200"));
-    QCOMPARE(states(), QString("1101111"));
-    QCOMPARE(r.prog().last(), last);
-    QVERIFY(r.idle() && r.isOpen() == (tag != "port lost"));
-    const auto* bar = r.widget<QProgressBar>("bl_Program_ProgressBar");
-    if (last == kVerifyFailed)
-        QVERIFY(bar->value() == 55 && bar->styleSheet().contains("background-color: red") && r.requests(0x81).size() == 2);
-    if (last != kSuccess)
-        return;
-    QVERIFY(bar->value() == 100 && bar->styleSheet().contains("background-color: green") && r.server->requests().size() == 9);
-    QVERIFY(r.memory(3) == record(r.eng()) + image && r.server->board().fwConfig() == record(r.eng()));
-    const QStringList shown{r.text("bl_fwConf_sn_label"), r.text("bl_fwConf_len_label"), r.text("bl_fwConf_vers_label"),
-                            r.text("bl_fwConf_date_label"), r.text("bl_fwConf_CRC_label")};
-    QCOMPARE(shown, (QStringList{"777001", "3072 байт", "200", "20.11.2026", "0x" + QString::number(crcOf(image), 16)}));
-    r.tabs("cmds")->setCurrentIndex(1);   // after the run the status tab asks again
-    r.tabs("cmds")->setCurrentIndex(0);
-    QTRY_COMPARE(r.requests(rec::cmd::getInfo).size(), 2);
-}
-
-// A file and a record taken from one board are never used on the board that
-// answers after the port was closed and opened again.
-void TestProgramming::recordOfTheBoardItRunsOn()
-{
-    Rig r;
-    QVERIFY(r.ready());
-    const QByteArray lab = file(UpdateFileWriter::randomImage(2, 71));
-    r.choose(file(UpdateFileWriter::randomImage(2, 71), 11));
-    QCOMPARE(r.dialogs.shown.last().text, QStringLiteral("Файл обновления не предназначен для данного устройства!"));
-    r.choose(lab);
-    QCOMPARE(uint32_t(r.widget<QSpinBox>("bl_Program_SN_SpinBox")->value()), le::u32(u8(r.server->board().fwConfig())));
-    r.click("serialPortAction_Button");
-    QByteArray other = r.server->board().fwConfig();   // another board: its own serial number and bytes
-    r.server->board().setFwConfig(other.replace(0, 32, QByteArray(32, char(0x05))));
-    QVERIFY(r.openAndWaitStatus());
-    const QByteArray before = r.memory();
-    r.click("bl_Program_Run_Button");   // still enabled with the file chosen before
-    QCOMPARE(r.prog().last(), kPrefix + "ОШИБКА - устройство переподключено после выбора файла обновления. Выберите файл снова");
-    QVERIFY(!r.eng().isProgramming() && r.memory() == before);
-    r.choose(lab);   // before this board's record was read
-    QCOMPARE(r.prog().last(), kPrefix + "ОШИБКА - конфигурация прошивки не прочитана с подключённого устройства. "
-                                        "Нажмите «Запросить» и выберите файл снова");
-    QCOMPARE(record(r.eng()), QByteArray(60, 0));
-    r.click("bl_fwConf_request_button");
-    QVERIFY(r.recordRead());
-    r.choose(lab);
-    r.click("bl_Program_Run_Button");
-    QVERIFY(r.ended());
-    QCOMPARE(r.prog().last(), kSuccess);
-    QVERIFY(r.memory(2).mid(60) == lab.mid(int(UpdateSheet::kImage), 2048) && r.server->board().fwConfig().left(32) == other.left(32));
-}
-
-// ---------------------------------------------------------------- a faulty line
-
-void TestProgramming::badLine_data()
-{
-    QTest::addColumn<QString>("fault");
-    QTest::newRow("replies lost") << "lost";
-    QTest::newRow("replies damaged") << "damaged";
-    QTest::newRow("replies split") << "split";
-    QTest::newRow("replies late") << "late";   // under the reply time
-    QTest::newRow("board vanishes before a write") << "vanish before";
-    QTest::newRow("board vanishes after a write") << "vanish after";
-}
-
-// A firmware image, a hardware configuration and a user calibration, one
-// after the other on one board, over a line with one fault. Each ends by
-// itself; the board holds the old or the new data, never a mixture; success
-// and read-backs tell what the board holds; the link health counts the line.
-void TestProgramming::badLine()
-{
-    QFETCH(QString, fault);
-    WaitTimes::setDivisor(8);
-    BoardServer::Options o;
-    o.program = Program::Bootloader;
-    o.linkPath = dir.filePath("faulty");
-    o.registerForDiscovery = false;
-    o.dropProbability = fault == "lost" ? 0.25 : 0;
-    o.corruptProbability = fault == "damaged" ? 0.25 : 0;
-    o.split = fault == "split";
-    o.delayMs = fault == "late" ? 60 : 0;
-    o.seed = 7;
-    BoardServer server(o);
-    vboard::VirtualBoard& board = server.board();
-    proto_Vorlen_v2 engine;
-    Oru_SerialPort link;
-    LinkHealth health;
-    health.attach(&engine);
-    QStringList lines;
-    QObject::connect(&engine, &proto_Vorlen_v2::_transmit_data, &link, &Oru_SerialPort::send);
-    QObject::connect(&link, &Oru_SerialPort::_data_recevied, &engine, &proto_Vorlen_v2::parseReceived);
-    QObject::connect(&engine, &proto_Vorlen_v2::log, [&](const QString& l) { lines << l; });
-    bool armed = true;   // the board vanishes at the first write of each step
-    QObject::connect(&server, &BoardServer::requestReceived, [&](const QByteArray& f) {
-        const QList<int> writes{rec::cmd::flashWrite, rec::cmd::setHwConfig, rec::cmd::setUserData};
-        if (!fault.startsWith("vanish") || !armed || !writes.contains(uint8_t(f.at(3))))
+    // The engine's run: requests, progress, last line, what the board holds; nothing left to repeat.
+    void runs()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, codes);
+        QFETCH(int, target);
+        const int pages = qMax(1, codes.count("80"));
+        Rig r(fault == "pc" ? BoardType::Photocolorimeter : BoardType::Physics,
+              fault == "main" ? Program::Main : Program::Bootloader);
+        QVERIFY(r.startAndOpen());
+        BoardServer& s = *r.server;
+        s.board().setFlashPage(pages, QByteArray(1024, char(0x3C)));   // past the image: kept
+        s.board().corruptPageOnRead(fault == "page" ? 1 : -1, 700);
+        s.board().corruptFwConfigOnRead(fault == "record");
+        const QByteArray before = r.memory();
+        QByteArray image;
+        // A checksum below 0x1000 is logged without leading zeros.
+        for (uint32_t seed = 1; image.isEmpty() || crcOf(image) >= 0x1000; ++seed)
+            image = UpdateFileWriter::randomImage(uint32_t(pages), seed);
+        r.eng().stampFwConfig(4711, 7, 17, 5, 24);
+        QByteArray stamped = record(r.eng());
+        le::put16(raw(stamped) + rec::fwcfg::kFwCrc, crcOf(image));
+        le::put16(raw(stamped) + rec::fwcfg::kFwLength, uint16_t(image.size()));
+        s.clearRequests();
+        r.eng().startProgramming(u8(image), uint32_t(image.size()), target);
+        QVERIFY(r.ended() && r.idle());
+        QCOMPARE(codesOf(s), codes);
+        QTEST(r.progress.join(' '), "progress");
+        QTEST(r.prog().last(), "last");
+        const QByteArray now = r.memory();
+        QCOMPARE(now.left(60), codes.contains("82") ? stamped : before.left(60));
+        if (!codes.contains("80") || codes.endsWith("83"))
+            QCOMPARE(now.mid(60), codes.contains("80") ? image + before.mid(60 + image.size()) : before.mid(60));
+        if (QTest::currentDataTag() != QByteArray("1 page"))
             return;
-        armed = false;
-        if (fault.endsWith("before"))
-            server.disconnectNow();
+        const QStringList all = QString("Режим бутлоадера проверен|Старт программирования, запись страницы 0|Успешно записана "
+                                        "0 страница памяти. Всего :1024 байт|Успешно прочитана 0 страница памяти|Верификация "
+                                        "страницы 0 успешной пройдена|Контрольная сумма прошивки файла равна: 0х%1|Запрос на "
+                                        "запись программной конфигурации|Успешная запись конфигурации|Запрос на верификацию "
+                                        "программной конфигурации|Успешное чтение конфигурации|Запись программы и верификация "
+                                        "пройдены успешно!").arg(crcOf(image), 0, 16).split('|').replaceInStrings(QRegularExpression("^"), kPrefix);
+        QCOMPARE(r.prog(), all);
+        QVERIFY(r.indexInLog("СТАРТ - Запрос на запись страницы FLASH памяти № 0") < r.indexInLog(all[1]) &&
+                r.indexInLog("(set_FW_Config)") < r.indexInLog(all[6]));   // a request's start line comes first
+    }
+
+    void fedReplies_data()
+    {
+        QTest::addColumn<int>("size");            // of a second start (-1: none; negative: no buffer)
+        QTest::addColumn<QByteArray>("tamper");   // given instead of the board's reply to that request
+        QTest::addColumn<QString>("progress");
+        QTest::addColumn<QString>("last");
+        const QByteArray ff(1024, char(0xFF)), none;
+        const QString bad = kPrefix + "ОШИБКА - размер образа прошивки ", done = "0 14 28 42 57 71 85 100", failed = "0 0!";
+        QTest::newRow("answered in full") << -1 << none << done << kSuccess;
+        // Two identical pages: the engine's page buffer already holds what page 1 should read back.
+        QTest::newRow("page 1 read back short") << -1 << wireFrame(0x81, "\1" + ff.left(1000)) << "0 14 28 42 57 71!" << kVerifyFailed;
+        QTest::newRow("page 0 given for page 1") << -1 << wireFrame(0x81, '\0' + ff) << "0 14 28 42 57 71!" << kVerifyFailed;
+        QTest::newRow("record read back short") << -1 << wireFrame(0x83, QByteArray(40, 0)) << done + "!" << kConfigFailed;
+        QTest::newRow("status too short") << -1 << wireFrame(0x00, QByteArray(2, 0)) << "0 14!"
+                                          << kPrefix + "ОШИБКА - статус устройства не получен, режим бутлоадера не проверен";
+        // A refused start also ends the run in progress.
+        QTest::newRow("empty") << 0 << none << failed << kPrefix + "ОШИБКА - образ прошивки пуст";
+        QTest::newRow("no buffer") << -2048 << none << failed << kPrefix + "ОШИБКА - образ прошивки пуст";
+        QTest::newRow("1500") << 1500 << none << failed << bad + "не кратен 1024 байтам";
+        QTest::newRow("64 KB") << 65536 << none << failed << bad + "больше 65535 байт";
+    }
+
+    // Only a read-back that carried the page or record passes; the caller's buffer may change once the run has
+    // started; replies outside a run change nothing.
+    void fedReplies()
+    {
+        QFETCH(int, size);
+        QFETCH(QByteArray, tamper);
+        Rig r;
+        feedReply(r.eng(), 0x81, QByteArray(1025, 0));
+        QVERIFY(r.sent.isEmpty() && r.progress.isEmpty());
+        QByteArray callers(qMax(2048, size), char(0xFF)), written;
+        QSignalSpy steps(&r.eng().firmwareProgrammer(), &FirmwareProgrammer::stepEntered);
+        r.eng().startProgramming(u8(callers), 2048);
+        if (size != -1)
+            r.eng().startProgramming(size < 0 ? nullptr : u8(callers), uint32_t(qAbs(size)));
+        callers.fill(0);
+        for (int i = 0; i < 12 && r.eng().isProgramming(); ++i) {
+            const QByteArray payload = FrameCodec::payload(r.sent.last());
+            const uint8_t code = FrameCodec::code(r.sent.last());
+            written = code == rec::cmd::setFwConfig ? payload : written;
+            QByteArray reply = wireFrame(code, code == 0 ? QByteArray(9, 0) : code == 0x80 ? payload.left(1)
+                                               : code == 0x81 ? payload + QByteArray(1024, char(0xFF)) : code == 0x83 ? written : "");
+            if (!tamper.isEmpty() && FrameCodec::code(tamper) == code && (code != 0x81 || payload.at(0) == 1))
+                reply = tamper;
+            r.eng().parseReceived(raw(reply), uint32_t(reply.size()));
+        }
+        QVERIFY(!r.eng().isProgramming());
+        QTEST(r.progress.join(' '), "progress");
+        QCOMPARE(steps.count(), int(r.eng().firmwareProgrammer().stepsDone()) + (size == -1 ? 1 : 2));
+        for (const QByteArray& f : r.sent)
+            if (FrameCodec::code(f) == rec::cmd::flashWrite)
+                QCOMPARE(FrameCodec::payload(f).mid(1), QByteArray(1024, char(0xFF)));
+        const QStringList lines = r.prog();
+        const int writes = r.sentCount(rec::cmd::flashWrite);
+        QTEST(lines.last(), "last");
+        feedStatus(r.eng(), 0);
+        feedReply(r.eng(), 0x83, written);
+        feedReply(r.eng(), 0x80, QByteArray(1, 0));
+        QVERIFY(r.prog() == lines && r.sentCount(rec::cmd::flashWrite) == writes);
+    }
+
+    void window_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("reasons");
+        QTest::addColumn<QString>("last");
+        const QByteArray good = file(UpdateFileWriter::randomImage(3, 81));
+        const QString p = "Файл обновления повреждён: ";
+        auto crcLine = [&](const QByteArray& f) {
+            return p + QStringLiteral("контрольная сумма образа 0x%1 не совпадает с указанной в заголовке 0x%2")
+                           .arg(crcOf(f.mid(int(UpdateSheet::kImage), 3072).leftJustified(3072, '\0')), 0, 16)
+                           .arg(le::u16(u8(good) + UpdateSheet::kImageCrc), 0, 16);
+        };
+        QByteArray damaged = good, part = good;
+        damaged[int(UpdateSheet::kImage) + 2000] = char(damaged[int(UpdateSheet::kImage) + 2000] ^ 0x10);
+        le::put16(raw(part) + UpdateSheet::kImageLength, 1500);   // its checksum agrees with its 1500 bytes
+        le::put16(raw(part) + UpdateSheet::kImageCrc, crcOf(part.mid(int(UpdateSheet::kImage), 1500)));
+        QTest::newRow("success") << good << QStringList() << kSuccess;
+        QTest::newRow("page fails verification") << good << QStringList() << kVerifyFailed;
+        QTest::newRow("port lost") << good << QStringList() << kPrefix + "ОШИБКА - порт закрыт, программирование прервано";
+        QTest::newRow("cut to 6 KB") << good.left(6144) << QStringList{p + "размер файла 6144 байт, а должен быть 101376 байт",
+                                        p + "образ прошивки (3072 байт) выходит за конец файла", crcLine(good.left(6144))} << "";
+        QTest::newRow("longer") << good + "x" << QStringList{p + "файл длиннее 101376 байт"} << "";
+        QTest::newRow("damaged image") << damaged << QStringList{crcLine(damaged)} << "";
+        QTest::newRow("not whole pages") << part << QStringList{p + "длина образа прошивки 1500 байт не кратна странице (1024 байт)"} << "";
+    }
+
+    // A file chosen and run from the window: damaged files refused; controls locked and given back their own
+    // states, clicks refused during the run; the bar and the record shown afterwards.
+    void window()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, reasons);
+        QFETCH(QString, last);
+        const QByteArray tag = QTest::currentDataTag(), image = bytes.mid(int(UpdateSheet::kImage), 3072);
+        Rig r;
+        QVERIFY(r.ready());
+        const QByteArray before = r.memory();
+        const int from = r.lines("log_Edit").size();
+        r.choose(bytes);
+        const QStringList added = r.lines("log_Edit").mid(from).replaceInStrings(QRegularExpression("^.{24}"), "");
+        QCOMPARE(added.filter("повреждён"), reasons);
+        QCOMPARE(added.contains("Файл обновления успешно загружен"), reasons.isEmpty());
+        QCOMPARE(r.text("bl_Program_sheetSize_label"), QString(reasons.isEmpty() ? "3072" : "Не загружено"));
+        r.server->clearRequests();
+        r.widget<QSpinBox>("bl_Program_SN_SpinBox")->setValue(777001);
+        r.button("bl_fwConf_request_button")->setEnabled(false);   // off before the run, off after it
+        const QList<QWidget*> locked = {r.tabs("cmds")->tabBar(), r.widget("dev_info"), r.button("bl_fwConf_request_button"),
+                                        r.button("bl_choose_Sheet_Button"), r.button("bl_Program_Run_Button"),
+                                        r.widget("hwConfig_GroupBox"), r.widget("bl_atCmd_GroupBox")};
+        auto states = [&] { QString s; for (QWidget* w : locked) s += w->testAttribute(Qt::WA_ForceDisabled) ? '0' : '1'; return s; };
+        QCOMPARE(states(), QString(reasons.isEmpty() ? "1101111" : "1101011"));
+        r.server->board().corruptPageOnRead(tag == "page fails verification" ? 1 : -1, 9);
+        QObject::connect(r.server.get(), &BoardServer::requestReceived, [&](const QByteArray& f) {
+            if (FrameCodec::payload(f).at(0) == 1 && FrameCodec::code(f) == rec::cmd::flashWrite) {
+                QCOMPARE(states() + QString::number(r.button("serialPortAction_Button")->isEnabled()), QString("00000001"));
+                r.tabs("cmds")->setCurrentIndex(0);   // auto-update asks for the status
+                r.window->on_getInfo_Button_clicked();
+                r.dialogs.fileAnswers.enqueue(r.writeFile("b.rbin", UpdateFileWriter::build(image, bench::header(1, 201))));
+                r.window->on_bl_choose_Sheet_Button_clicked();
+            } else if (FrameCodec::payload(f).at(0) == 1 && FrameCodec::code(f) == rec::cmd::flashRead && tag == "port lost") {
+                r.server->disconnectNow();
+            }
+        });
+        r.click("bl_Program_Run_Button");
+        QVERIFY(r.ended());
+        if (!reasons.isEmpty()) {
+            QVERIFY(r.server->requests().isEmpty() && r.memory() == before);
+            return;
+        }
+        QCOMPARE(r.countLog("Идёт программирование: запрос не отправлен"), 2);
+        QCOMPARE(r.countLog(kPrefix + "Идёт программирование, выбор другого файла недоступен"), 1);
+        QCOMPARE(states(), QString("1101111"));
+        QCOMPARE(r.prog().last(), last);
+        QVERIFY(r.idle() && r.isOpen() == (tag != "port lost"));
+        const auto* bar = r.widget<QProgressBar>("bl_Program_ProgressBar");
+        if (last == kVerifyFailed)
+            QVERIFY(bar->value() == 55 && bar->styleSheet().contains("background-color: red") && r.requests(0x81).size() == 2);
+        if (last != kSuccess)
+            return;
+        QVERIFY(bar->value() == 100 && bar->styleSheet().contains("background-color: green") && r.server->requests().size() == 9);
+        QVERIFY(r.memory(3) == record(r.eng()) + image && r.server->board().fwConfig() == record(r.eng()));
+        const QStringList shown{r.text("bl_fwConf_sn_label"), r.text("bl_fwConf_len_label"), r.text("bl_fwConf_vers_label"),
+                                r.text("bl_fwConf_date_label"), r.text("bl_fwConf_CRC_label")};
+        QCOMPARE(shown, (QStringList{"777001", "3072 байт", "200", "17.05.2024", "0x" + QString::number(crcOf(image), 16)}));
+        r.tabs("cmds")->setCurrentIndex(1);   // after the run the status tab asks again
+        r.tabs("cmds")->setCurrentIndex(0);
+        QTRY_COMPARE(r.requests(rec::cmd::getInfo).size(), 2);
+    }
+
+    // A file and record taken from one board are never used on the board that answers after the port reopened.
+    void recordOfTheBoardItRunsOn()
+    {
+        Rig r;
+        QVERIFY(r.ready());
+        const QByteArray lab = file(UpdateFileWriter::randomImage(2, 71));
+        r.choose(lab);
+        r.click("serialPortAction_Button");
+        QByteArray other = r.server->board().fwConfig();   // another board: its own serial number and bytes
+        r.server->board().setFwConfig(other.replace(0, 32, QByteArray(32, char(0x05))));
+        QVERIFY(r.openAndWaitStatus());
+        const QByteArray before = r.memory();
+        r.click("bl_Program_Run_Button");   // still enabled with the file chosen before
+        QCOMPARE(r.prog().last(), kPrefix + "ОШИБКА - устройство переподключено после выбора файла обновления. Выберите файл снова");
+        QVERIFY(!r.eng().isProgramming() && r.memory() == before);
+        r.choose(lab);   // before this board's record was read
+        QCOMPARE(r.prog().last(), kPrefix + "ОШИБКА - конфигурация прошивки не прочитана с подключённого устройства. "
+                                            "Нажмите «Запросить» и выберите файл снова");
+        QCOMPARE(record(r.eng()), QByteArray(60, 0));
+        r.click("bl_fwConf_request_button");
+        QVERIFY(r.recordRead());
+        r.choose(lab);
+        r.click("bl_Program_Run_Button");
+        QVERIFY(r.ended());
+        QCOMPARE(r.prog().last(), kSuccess);
+        QVERIFY(r.memory(2).mid(60) == lab.mid(int(UpdateSheet::kImage), 2048) && r.server->board().fwConfig().left(32) == other.left(32));
+    }
+
+    void badLine_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("replies lost") << "lost";
+        QTest::newRow("replies damaged") << "damaged";
+        QTest::newRow("replies split") << "split";
+        QTest::newRow("replies late") << "late";   // under the reply time
+        QTest::newRow("board vanishes before a write") << "vanish before";
+        QTest::newRow("board vanishes after a write") << "vanish after";
+    }
+
+    // A firmware image, a hardware configuration and a user calibration on one board over a line with one fault:
+    // each ends by itself, the board holds the old or the new data, never a mixture, success and read-backs tell
+    // what it holds, and the link health counts what went over the line.
+    void badLine()
+    {
+        QFETCH(QString, fault);
+        WaitTimes::setDivisor(8);
+        BoardServer::Options o;
+        o.dropProbability = fault == "lost" ? 0.25 : 0;
+        o.corruptProbability = fault == "damaged" ? 0.25 : 0;
+        o.split = fault == "split";
+        o.delayMs = fault == "late" ? 60 : 0;
+        o.seed = 7;
+        BoardServer* server = board(BoardType::Physics, Program::Bootloader, o);
+        QVERIFY(server);
+        vboard::VirtualBoard& lab = server->board();
+        proto_Vorlen_v2 engine;
+        Oru_SerialPort link;
+        LinkHealth health;
+        health.attach(&engine);
+        QStringList lines;
+        QObject::connect(&engine, &proto_Vorlen_v2::_transmit_data, &link, &Oru_SerialPort::send);
+        QObject::connect(&link, &Oru_SerialPort::_data_recevied, &engine, &proto_Vorlen_v2::parseReceived);
+        QObject::connect(&engine, &proto_Vorlen_v2::log, [&](const QString& l) { lines << l; });
+        bool armed = true;   // the board vanishes at the first write of each step
+        const QList<int> writes{rec::cmd::flashWrite, rec::cmd::setHwConfig, rec::cmd::setUserData};
+        QObject::connect(server, &BoardServer::requestReceived, [&](const QByteArray& f) {
+            if (!fault.startsWith("vanish") || !armed || !writes.contains(uint8_t(f.at(3))))
+                return;
+            armed = false;
+            QTimer::singleShot(0, server, [&] { server->disconnectNow(); });   // once the board has carried it out
+            if (fault.endsWith("before"))
+                server->disconnectNow();
+        });
+        auto open = [&] { return link.openPort(server->linkPath(), 115200, 8, 'n', 1) == 0; };
+        auto reopen = [&] {   // brings a vanished board back for the read-back and the next step
+            if (!server->isUp())
+                server->reconnect(), link.closePort();
+            armed = true;
+            return until([&] { return link.isOpen() || open(); });
+        };
+        QVERIFY(open());
+        const QByteArray image = randomBytes(2048, 2);
+        engine.stampFwConfig(4711, 7, 17, 5, 24);
+        QByteArray stamped = record(engine);
+        le::put16(raw(stamped) + rec::fwcfg::kFwCrc, crcOf(image));
+        le::put16(raw(stamped) + rec::fwcfg::kFwLength, 2048);
+        engine.startProgramming(u8(image), 2048);
+        QVERIFY(until([&] { return !engine.isProgramming(); }));
+        const QString verdict = lines.filter(kPrefix).last();
+        QVERIFY2(QStringList({kSuccess, kVerifyFailed, kConfigFailed, kPrefix + "Завершено",
+                              kPrefix + "ОШИБКА - принят неожидаемый ответ"}).contains(verdict), qPrintable(verdict));
+        int successes = verdict == kSuccess;
+        QVERIFY(!successes || (lab.flashPage(0) + lab.flashPage(1) == image && lab.fwConfig() == stamped));
+        // A hardware configuration in the bootloader, a user calibration in the main program; each read back.
+        for (const int n : {288, 40}) {
+            const bool hw = n == 288;
+            const QByteArray before = randomBytes(n, n), after = randomBytes(n, n + 1);
+            hw ? lab.setHwConfig(before) : (lab.setProgram(Program::Main), lab.setUserData(before));
+            QVERIFY(reopen());
+            const int from = lines.size();
+            hw ? engine.writeHwConfig(u8(after)) : engine.writeUserData(u8(after), uint8_t(n));
+            QVERIFY(until([&] { return !engine.isWaiting(); }));
+            const bool reported = lines.mid(from).filter("Успешная запись").size() == 1;
+            QVERIFY(reopen());
+            const int readFrom = lines.size();
+            engine.sendCommand(hw ? rec::cmd::getHwConfig : rec::cmd::getUserData, nullptr, 0);
+            QVERIFY(until([&] { return !engine.isWaiting(); }));
+            const QByteArray held = hw ? lab.hwConfig() : lab.userData();
+            const uint8_t* shown = hw ? engine.hwConfigRecord() : engine.userDataRecord();
+            if (!lines.mid(readFrom).filter("Принят ожидаемый ответ").isEmpty())
+                QCOMPARE(QByteArray(reinterpret_cast<const char*>(shown), n), held);
+            QVERIFY((held == before || held == after) && (!reported || held == after));
+            successes += reported;
+        }
+        QCOMPARE(health.transmissions(), uint64_t(lines.filter("Отправка команды, попытка").size()));
+        QCOMPARE(health.repeats(), uint64_t(lines.filter(QRegularExpression("попытка [23]$")).size()));
+        QCOMPARE(health.timeouts(), uint64_t(lines.filter("исчерпаны попытки").size()));
+        QCOMPARE(health.checksumErrors(), uint64_t(lines.filter("Неверная контрольная сумма").size()));
+        QCOMPARE(health.medianRoundTripMs() >= 0, health.replies() > 0);
+        // The fault did happen; a line that only splits or delays replies still carries every write.
+        if (fault.startsWith("vanish"))
+            QVERIFY(verdict != kSuccess && health.timeouts() > 0);
+        else if (fault == "lost" || fault == "damaged")
+            QVERIFY(health.repeats() > 0 && (health.checksumErrors() > 0) == (fault == "damaged"));
         else
-            QTimer::singleShot(0, &server, [&] { server.disconnectNow(); });
-    });
-    auto open = [&] { return link.openPort(server.linkPath(), 115200, 8, 'n', 1) == 0; };
-    auto reopen = [&] {   // brings a vanished board back for the read-back and the next step
-        if (!server.isUp())
-            server.reconnect(), link.closePort();
-        armed = true;
-        return until([&] { return link.isOpen() || open(); });
-    };
-    QVERIFY(server.start() && open());
-
-    const QByteArray image = randomBytes(2048, 2);
-    board.setFlashPage(0, randomBytes(1024, 1));
-    board.setFlashPage(1, randomBytes(1024, 11));
-    board.setFwConfig(randomBytes(60, 3));
-    engine.stampFwConfig(4711, 7, 17, 5, 24);
-    QByteArray stamped = record(engine);
-    le::put16(raw(stamped) + rec::fwcfg::kFwCrc, crcOf(image));
-    le::put16(raw(stamped) + rec::fwcfg::kFwLength, 2048);
-    engine.startProgramming(u8(image), 2048);
-    QVERIFY(until([&] { return !engine.isProgramming(); }));
-    const QString verdict = lines.filter(kPrefix).last();
-    QVERIFY2(QStringList({kSuccess, kVerifyFailed, kConfigFailed, kPrefix + "Завершено",
-                          kPrefix + "ОШИБКА - принят неожидаемый ответ"}).contains(verdict), qPrintable(verdict));
-    int successes = verdict == kSuccess;
-    if (successes)
-        QVERIFY(board.flashPage(0) + board.flashPage(1) == image && board.fwConfig() == stamped);
-    // A hardware configuration in the bootloader, a user calibration in the main program; each read back.
-    for (const int n : {288, 40}) {
-        const bool hw = n == 288;
-        const QByteArray before = randomBytes(n, n), after = randomBytes(n, n + 1);
-        hw ? board.setHwConfig(before) : (board.setProgram(Program::Main), board.setUserData(before));
-        QVERIFY(reopen());
-        const int from = lines.size();
-        hw ? engine.writeHwConfig(u8(after)) : engine.writeUserData(u8(after), uint8_t(n));
-        QVERIFY(until([&] { return !engine.isWaiting(); }));
-        const bool reported = lines.mid(from).filter("Успешная запись").size() == 1;
-        QVERIFY(reopen());
-        const int readFrom = lines.size();
-        engine.sendCommand(hw ? rec::cmd::getHwConfig : rec::cmd::getUserData, nullptr, 0);
-        QVERIFY(until([&] { return !engine.isWaiting(); }));
-        const QByteArray held = hw ? board.hwConfig() : board.userData();
-        const uint8_t* shown = hw ? engine.hwConfigRecord() : engine.userDataRecord();
-        if (!lines.mid(readFrom).filter("Принят ожидаемый ответ").isEmpty())
-            QCOMPARE(QByteArray(reinterpret_cast<const char*>(shown), n), held);
-        QVERIFY((held == before || held == after) && (!reported || held == after));
-        successes += reported;
+            QCOMPARE(successes, 3);
     }
-    qInfo("firmware: %s; written: %d of 3; %s", qPrintable(verdict), successes, qPrintable(health.summary()));
-    QCOMPARE(health.transmissions(), uint64_t(lines.filter("Отправка команды, попытка").size()));
-    QCOMPARE(health.repeats(), uint64_t(lines.filter(QRegularExpression("попытка [23]$")).size()));
-    QCOMPARE(health.timeouts(), uint64_t(lines.filter("исчерпаны попытки").size()));
-    QCOMPARE(health.checksumErrors(), uint64_t(lines.filter("Неверная контрольная сумма").size()));
-    QCOMPARE(health.medianRoundTripMs() >= 0, health.replies() > 0);
-    // The fault did happen; a line that only splits or delays replies still carries every write.
-    if (fault.startsWith("vanish"))
-        QVERIFY(verdict != kSuccess && health.timeouts() > 0);
-    else if (fault == "lost" || fault == "damaged")
-        QVERIFY(health.repeats() > 0 && (health.checksumErrors() > 0) == (fault == "damaged"));
-    else
-        QCOMPARE(successes, 3);
-}
 
-// ---------------------------------------------------------------- rconf-cli
-
-void TestProgramming::cliUsageErrors_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QString>("message");
-    const QString p = "--port";
-    QTest::newRow("no command") << QStringList() << "не задана команда";
-    QTest::newRow("unknown command") << QStringList{"burn"} << "неизвестная команда «burn»";
-    QTest::newRow("flash without port") << QStringList{"flash", "fw.rbin"} << "хотя бы один параметр --port";
-    QTest::newRow("flash without file") << QStringList{"flash", p, "a"} << "нужен ровно один файл";
-    QTest::newRow("two ports to backup") << QStringList{"backup", p, "a", p, "b", "--out", "x.json"} << "ровно один";
-    QTest::newRow("unknown option") << QStringList{"info", p, "a", "--bogus"} << "неизвестный параметр --bogus";
-    QTest::newRow("same port twice") << QStringList{"info", p, "a", p, "a"} << "указан дважды";
-    QTest::newRow("archive without csv") << QStringList{"archive", p, "a"} << "не задан параметр --csv";
-    QTest::newRow("missing update file") << QStringList{"flash", p, "a", "%/none.rbin"} << "Нечитаемый формат файла";
-    QTest::newRow("cut update file") << QStringList{"flash", p, "a", "%/cut.rbin"} << "Файл обновления повреждён";
-    QTest::newRow("not a backup") << QStringList{"restore", p, "a", "%/cut.rbin"} << "не JSON";
-    QTest::newRow("no folder for output") << QStringList{"backup", p, "a", "--out", "%/no/x.json"} << "Нет папки";
-}
-
-// Exit code 2, the reason on the error stream, and in JSON too.
-void TestProgramming::cliUsageErrors()
-{
-    QFETCH(QStringList, args);
-    QFETCH(QString, message);
-    QFile cut(dir.filePath("cut.rbin"));
-    QVERIFY(cut.open(QIODevice::WriteOnly) && cut.write(QByteArray(5000, '\x01')) == 5000);
-    cut.close();
-    const Run plain = runCli(args.replaceInStrings("%", dir.path()));
-    QVERIFY2(plain.code == 2 && plain.err.contains(message), qPrintable(plain.err));
-    const Run json = runCli(args << "--json");
-    QVERIFY(json.code == 2 && json.json("exitCode") == 2);
-}
-
-// One run, four boards: a bootloader that programs, one that refuses page 1,
-// a main program switched to its bootloader, programmed and started, and a
-// photocolorimeter that is neither switched nor written.
-void TestProgramming::cliFlashesSeveralBoards()
-{
-    WaitTimes::setDivisor(bench::kWaitDivisor);
-    boards.clear();
-    BoardServer* good = board(BoardType::Physics, Program::Bootloader);
-    BoardServer* refusing = board(BoardType::Physics, Program::Bootloader);
-    BoardServer* running = board(BoardType::Chemistry, Program::Main);
-    QVERIFY(good && refusing && running && board(BoardType::Photocolorimeter, Program::Main));
-    refusing->board().refusePageWrite(1);
-    const QByteArray image = UpdateFileWriter::randomImage(3, 11), before = running->board().fwConfig();
-    QStringList args{"flash", "--json", "--start", dir.filePath("fw.rbin")};
-    QVERIFY(UpdateFileWriter::write(args.last(), image, bench::header(1, 7, QDate(2026, 1, 15))));
-    for (const auto& b : boards)
-        args << "--port" << b->linkPath();
-    const Run r = runCli(args);
-    const QJsonValue result = r.json("boards");
-    QCOMPARE(r.code, 1);
-    QVERIFY(result[0]["ok"].toBool() && result[2]["ok"].toBool());
-    QCOMPARE(result[1]["message"].toString(), QString("Программирование прервано на 33 %, страница 1: плата отказала - "
-                                                      "недопустимая команда, ошибка контрольной суммы, или формата запроса"));
-    QVERIFY(result[3]["message"].toString().startsWith("Файл обновления не предназначен для данного устройства!"));
-    QVERIFY(result[2]["health"]["timeouts"] == 0 && result[2]["health"]["replies"].toInt() >= 9);
-    for (BoardServer* ok : {good, running}) {
-        for (int page = 0; page < 3; ++page)
-            QCOMPARE(ok->board().flashPage(page), image.mid(page * 1024, 1024));
-        QCOMPARE(ok->board().program(), Program::Main);
+    void cliUsageErrors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("message");
+        const QString p = "--port";
+        QTest::newRow("no command") << QStringList() << "не задана команда";
+        QTest::newRow("unknown command") << QStringList{"burn"} << "неизвестная команда «burn»";
+        QTest::newRow("flash without port") << QStringList{"flash", "fw.rbin"} << "хотя бы один параметр --port";
+        QTest::newRow("flash without file") << QStringList{"flash", p, "a"} << "нужен ровно один файл";
+        QTest::newRow("two ports to backup") << QStringList{"backup", p, "a", p, "b", "--out", "x.json"} << "ровно один";
+        QTest::newRow("unknown option") << QStringList{"info", p, "a", "--bogus"} << "неизвестный параметр --bogus";
+        QTest::newRow("same port twice") << QStringList{"info", p, "a", p, "a"} << "указан дважды";
+        QTest::newRow("archive without csv") << QStringList{"archive", p, "a"} << "не задан параметр --csv";
+        QTest::newRow("missing update file") << QStringList{"flash", p, "a", "%/none.rbin"} << "Нечитаемый формат файла";
+        QTest::newRow("not an update file") << QStringList{"flash", p, "a", "%/junk"} << "Файл обновления повреждён";
+        QTest::newRow("not a backup") << QStringList{"restore", p, "a", "%/junk"} << "не JSON";
+        QTest::newRow("no folder for output") << QStringList{"backup", p, "a", "--out", "%/no/x.json"} << "Нет папки";
     }
-    // The refusing board got no record and was not started; the other family got the status only.
-    QVERIFY(codesOf(*refusing) == "00 83 83 00 80 81 80" && refusing->board().program() == Program::Bootloader);
-    QCOMPARE(codesOf(*boards.back()), QString("00"));
-    // The switched board kept its own serial number and took the file's version.
-    QVERIFY(codesOf(*running).contains(QByteArray(1, char(rec::cmd::bootloaderInit)).toHex()));
-    QCOMPARE(running->board().fwConfig().left(4), before.left(4));
-    QCOMPARE(int(running->board().fwConfig().at(rec::fwcfg::kFwVersion)), 7);
-}
 
-void TestProgramming::cliBackupThenRestore()
-{
-    WaitTimes::setDivisor(bench::kWaitDivisor);
-    boards.clear();
-    BoardServer* b = board(BoardType::Physics, Program::Main);
-    BoardServer* other = board(BoardType::Chemistry, Program::Main);
-    QVERIFY(b && other);
-    const QByteArray hw(rec::hwcfg::kSize, '\x11'), user(rec::user::kPhysicsSize, '\x22');
-    b->board().setHwConfig(hw);
-    b->board().setUserData(user);
-    const QString copy = dir.filePath("copy.json");
-    QCOMPARE(runCli({"backup", "--port", b->linkPath(), "--out", copy}).code, 0);
-    b->board().setHwConfig(QByteArray(rec::hwcfg::kSize, '\x33'));
-    b->board().setUserData(QByteArray(rec::user::kPhysicsSize, '\x44'));
-    QCOMPARE(runCli({"restore", "--json", "--port", b->linkPath(), copy}).code, 0);
-    QCOMPARE(b->board().hwConfig() + b->board().userData(), hw + user);
-    QCOMPARE(b->board().program(), Program::Main);   // back in the program it ran
-    // A copy of another type is refused by the board's status; a damaged copy writes nothing.
-    const Run refused = runCli({"restore", "--port", other->linkPath(), copy});
-    QVERIFY(refused.code == 1 && refused.out.contains("Резервная копия другой платы") && codesOf(*other) == "00");
-    QFile f(copy);
-    QVERIFY(f.open(QIODevice::ReadWrite));
-    const QByteArray damaged = f.readAll().replace("11111111", "11111112");
-    QVERIFY(f.seek(0) && f.write(damaged) == damaged.size());
-    f.close();
-    const Run bad = runCli({"restore", "--port", b->linkPath(), copy});
-    QVERIFY(bad.code == 2 && bad.err.contains("контрольная сумма не совпадает"));
-}
+    // Exit code 2, the reason on the error stream, and in JSON too.
+    void cliUsageErrors()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, message);
+        const Run plain(args.replaceInStrings("%/junk", QCoreApplication::applicationFilePath()).replaceInStrings("%", dir.path()));
+        QVERIFY2(plain.code == 2 && plain.err.contains(message), qPrintable(plain.err));
+        const Run json(args << "--json");
+        QVERIFY(json.code == 2 && json.json("exitCode") == 2);
+    }
+
+    // One run, four boards: a bootloader that programs, one that refuses page 1,
+    // a main program switched to its bootloader, programmed and started, and a
+    // photocolorimeter that is neither switched nor written.
+    void cliFlashesSeveralBoards()
+    {
+        BoardServer* good = board(BoardType::Physics, Program::Bootloader);
+        BoardServer* refusing = board(BoardType::Physics, Program::Bootloader);
+        BoardServer* running = board(BoardType::Chemistry, Program::Main);
+        QVERIFY(good && refusing && running && board(BoardType::Photocolorimeter, Program::Main));
+        refusing->board().refusePageWrite(1);
+        const QByteArray image = UpdateFileWriter::randomImage(3, 11), before = running->board().fwConfig();
+        QStringList args{"flash", "--json", "--start", dir.filePath("fw.rbin")};
+        QVERIFY(UpdateFileWriter::write(args.last(), image, bench::header(1, 7, QDate(2026, 1, 15))));
+        for (const auto& b : boards)
+            args << "--port" << b->linkPath();
+        const Run r(args);
+        const QJsonValue result = r.json("boards");
+        QCOMPARE(r.code, 1);
+        QVERIFY(result[0]["ok"].toBool() && result[2]["ok"].toBool());
+        QCOMPARE(result[1]["message"].toString(), QString("Программирование прервано на 33 %, страница 1: плата отказала - "
+                                                          "недопустимая команда, ошибка контрольной суммы, или формата запроса"));
+        QVERIFY(result[3]["message"].toString().startsWith("Файл обновления не предназначен для данного устройства!"));
+        QVERIFY(result[2]["health"]["timeouts"] == 0 && result[2]["health"]["replies"].toInt() >= 9);
+        for (BoardServer* ok : {good, running})
+            QVERIFY(ok->board().flashPage(0) + ok->board().flashPage(1) + ok->board().flashPage(2) == image &&
+                    ok->board().program() == Program::Main);
+        // The refusing board got no record and was not started; the other family got the status only.
+        QVERIFY(codesOf(*refusing) == "00 83 83 00 80 81 80" && refusing->board().program() == Program::Bootloader);
+        QCOMPARE(codesOf(*boards.back()), QString("00"));
+        // The switched board kept its own serial number and took the file's version.
+        QVERIFY(codesOf(*running).contains(QByteArray(1, char(rec::cmd::bootloaderInit)).toHex()));
+        QCOMPARE(running->board().fwConfig().left(4), before.left(4));
+        QCOMPARE(int(running->board().fwConfig().at(rec::fwcfg::kFwVersion)), 7);
+    }
+
+    void cliBackupThenRestore()
+    {
+        BoardServer* b = board(BoardType::Physics, Program::Main);
+        BoardServer* other = board(BoardType::Chemistry, Program::Main);
+        QVERIFY(b && other);
+        const QByteArray hw(rec::hwcfg::kSize, '\x11'), user(rec::user::kPhysicsSize, '\x22');
+        b->board().setHwConfig(hw);
+        b->board().setUserData(user);
+        const QString copy = dir.filePath("copy.json");
+        QCOMPARE(Run({"backup", "--port", b->linkPath(), "--out", copy}).code, 0);
+        b->board().setHwConfig(QByteArray(rec::hwcfg::kSize, '\x33'));
+        b->board().setUserData(QByteArray(rec::user::kPhysicsSize, '\x44'));
+        QCOMPARE(Run({"restore", "--json", "--port", b->linkPath(), copy}).code, 0);
+        QCOMPARE(b->board().hwConfig() + b->board().userData(), hw + user);
+        QCOMPARE(b->board().program(), Program::Main);   // back in the program it ran
+        // A copy of another type is refused by the board's status; a damaged copy writes nothing.
+        const Run refused({"restore", "--port", other->linkPath(), copy});
+        QVERIFY(refused.code == 1 && refused.out.contains("Резервная копия другой платы") && codesOf(*other) == "00");
+        QFile f(copy);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        const QByteArray damaged = f.readAll().replace("11111111", "11111112");
+        QVERIFY(f.seek(0) && f.write(damaged) == damaged.size());
+        f.close();
+        const Run bad({"restore", "--port", b->linkPath(), copy});
+        QVERIFY(bad.code == 2 && bad.err.contains("контрольная сумма не совпадает"));
+    }
+};
 
 QTEST_MAIN(TestProgramming)
 #include "test_programming.moc"
