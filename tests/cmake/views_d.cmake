@@ -1,5 +1,4 @@
-# AT console, statistics, photocolorimeter debug page and the window's slot order.
-rconf_test(test_slot_order test_slot_order.cpp)
+# AT console, statistics and the photocolorimeter debug page.
 
 if(TARGET vboard_lib)
   rconf_test(test_at_console test_at_console.cpp views_d_fixture.h)
