@@ -285,21 +285,22 @@ void TestDataTabs::hwConfigLaboratory()
     b.widget<QCheckBox>("checkBox")->setChecked(true);
     enter();
     QVERIFY(writable());
-    b.click("checkBox");
-    QVERIFY(!writable());
-    b.click("checkBox");
     // Written without a read: what the view does not show goes out as zeros.
     b.widget<QSpinBox>("hwConfig_devVers_SpinBox")->setValue(4);
     b.combo("hwConfig_devType_ComboBox")->setCurrentIndex(3);
     box("d_ch0")->setValue(-0.5);
     QVERIFY(b.clickAndWait("hwConfig_Set_Button"));
     QCOMPARE(b.server->board().hwConfig(), (bytes({3, 4}) + QByteArray(34, 0) + floats({-0.5f})).leftJustified(288, 0));
+    b.click("checkBox");   // unticked: locked again until a read
+    QVERIFY(!writable());
 
     QByteArray original = hwRecord(2, 3);   // with two values that do not fit their boxes
     original.replace(32, 4, floats({1500})).replace(76, 4, floats({-INFINITY}));
     b.server->board().setHwConfig(original);
-    QVERIFY(b.clickAndWait("hwConfig_get_Button") && b.clickAndWait("getInfo_Button"));   // a status refill keeps the type
+    QVERIFY(b.clickAndWait("hwConfig_get_Button") && writable());
+    QVERIFY(b.clickAndWait("getInfo_Button"));   // a status refill keeps the type
     QCOMPARE(b.combo("hwConfig_devType_ComboBox")->currentText(), QStringLiteral("2. Цифровая лаборатория по химии"));
+    QVERIFY(b.text("hwConfig_devInit_label") == "Загрузчик Vorlen" && !b.tabs("hwCalibration_tabWidget")->isTabEnabled(1));
     QVERIFY(b.widget<QSpinBox>("hwConfig_devVers_SpinBox")->value() == 3 && box("k_ch0")->value() == 999.999999);
     QVERIFY(b.indexInLog(QStringLiteral("HW Config: коэффициент k_ch0 = 1500 вне диапазона поля ввода")) >= 0);
     // Refused while a clamped value is shown; a box's own edit ends its part.
@@ -311,10 +312,9 @@ void TestDataTabs::hwConfigLaboratory()
     QVERIFY(lastShown(b).contains(QStringLiteral("ввода): «delta_light». Запись")));
     box("d_light")->setValue(-2.5), box("k1_ch2")->setValue(0.1);
     QVERIFY(b.clickAndWait("hwConfig_Set_Button"));
-    // What the view does not edit goes back as read.
     const QByteArray expected =
         original.replace(32, 4, floats({12.5f})).replace(76, 4, floats({-2.5f})).replace(48, 4, floats({0.1f}));
-    QCOMPARE(b.server->board().hwConfig(), expected);
+    QCOMPARE(b.server->board().hwConfig(), expected);   // what the view does not edit goes back as read
     // Defaults of the two laboratories; other types leave the boxes.
     const QByteArray physics = floats({7.07f, 0, -1.312f, 0, 144.9915f, -83.4412f, 122.7484f, -66.8052f, 0.747914f, 71.43f});
     const QByteArray chemistry = floats({0.32258f, -0.08f, 0, 0, 144.9915f, -83.4412f, 122.7484f, -66.8052f, 0.747914f, 0});
@@ -343,6 +343,7 @@ void TestDataTabs::hwConfigPhotocolorimeter()
     b.server->board().setHwConfig(original);
     QVERIFY(b.startAndOpen() && b.clickAndWait("hwConfig_get_Button"));
     QCOMPARE(b.combo("hwConfig_devType_ComboBox")->currentText(), QStringLiteral("100. Мультидатчик - фотоколориметр"));
+    QVERIFY(b.text("hwConfig_devInit_label") == "Загрузчик PhotoCol" && !b.tabs("hwCalibration_tabWidget")->isTabEnabled(0));
     for (int type : {0, 1}) {   // the type byte is 0 or 100
         b.combo("hwConfig_devType_ComboBox")->setCurrentIndex(type);
         QVERIFY(b.clickAndWait("hwConfig_Set_Button"));
