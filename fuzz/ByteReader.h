@@ -8,20 +8,13 @@ class ByteReader
 public:
     ByteReader(const uint8_t* data, size_t size) : data(data), size(size) {}
     bool atEnd() const { return pos >= size; }
-    size_t remaining() const { return atEnd() ? 0 : size - pos; }
     uint8_t byte() { return atEnd() ? 0 : data[pos++]; }
-    uint16_t u16()
+    uint16_t u16() { return static_cast<uint16_t>(byte() | (byte() << 8)); }
+    const uint8_t* take(size_t n, size_t* got)   // up to n bytes, fewer at the end
     {
-        const uint16_t lo = byte();
-        return static_cast<uint16_t>(lo | (byte() << 8));
-    }
-    // Up to n bytes from the current position (fewer at the end).
-    const uint8_t* take(size_t n, size_t* got)
-    {
-        *got = n < remaining() ? n : remaining();
-        const uint8_t* p = data + pos;
+        *got = atEnd() ? 0 : (n < size - pos ? n : size - pos);
         pos += *got;
-        return p;
+        return data + pos - *got;
     }
 
 private:

@@ -1,229 +1,109 @@
 #include "EngineRig.h"
 
-#include "FrameBuilder.h"
-#include "Records.h"
+#include <QMap>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "FuzzSupport.h"
+#include "Records.h"
+
 namespace {
 
-enum Record : uint32_t {
-    kDevInfo = 1u << 0,
-    kHw = 1u << 1,
-    kFw = 1u << 2,
-    kRaw = 1u << 3,
-    kExchange = 1u << 4,
-    kPcRaw = 1u << 5,
-    kArchiveStatus = 1u << 6,
-    kUser = 1u << 7,
-    kArchive = 1u << 8,
-    kStat = 1u << 9,
-    kPage = 1u << 10,
+// The engine's records as EngineRig::records() lays them out, and their sizes.
+enum Record { Info, Hw, Fw, Raw, Exchange, PcRaw, ArchiveStatus, User, UserLength, Archive, Stat, Page, kRecords };
+const uint32_t kSizes[kRecords] = {7, rec::hwcfg::kSize, rec::fwcfg::kSize, rec::raw::kPacketSize, rec::meas::kSize, rec::pcraw::kSize,
+                                   rec::archive::kBlockSize, rec::user::kBufferSize, 2,
+                                   rec::archive::kMaxRecords * rec::archive::kRecordSize, rec::stat::kSize, rec::flash::kPageSize};
+
+struct State { uint8_t progMode, devType; uint32_t programmingBytes; };   // 0 bytes: no programming run
+const State kStates[EngineRig::kStateCount] = {
+    {1, 1, 0},  {1, 2, 0},  {1, 3, 0}, {1, 4, 0}, {0, 1, 0}, {11, 100, 0}, {10, 100, 0},
+    {1, 0, 0}, {1, 57, 0}, {5, 255, 0}, {0, 1, 2048}, {10, 100, 2048}, {0, 2, 1024}, {0, 4, 3072},
 };
 
-struct StateSpec {
-    uint8_t progMode;
-    uint8_t devType;
-    uint32_t programmingBytes;   // 0: no programming run
-};
-
-const StateSpec kStates[EngineRig::kStateCount] = {
-    {1, 1, 0},     {1, 2, 0},     {1, 3, 0},      {1, 4, 0},     {0, 1, 0},
-    {11, 100, 0},  {10, 100, 0},  {1, 0, 0},      {1, 57, 0},    {5, 255, 0},
-    {0, 1, 2048},  {10, 100, 2048}, {0, 2, 1024}, {0, 4, 3072},
-};
-
+// The records a reply of this code may fill; the last verified page makes the sequencer fill in the
+// image's CRC and length.
 uint32_t recordsOf(uint8_t code)
 {
-    switch (code) {
-    case rec::cmd::getInfo: return kDevInfo;
-    case rec::cmd::getDataExchange: return kExchange;
-    case rec::cmd::getRawData: return kRaw | kPcRaw;
-    case rec::cmd::archiveControl: return kArchiveStatus;
-    case rec::cmd::archiveData: return kArchive;
-    case rec::cmd::getHwConfig: return kHw;
-    case rec::cmd::setUserData:
-    case rec::cmd::getUserData: return kUser;
-    // The last verified page makes the sequencer fill in the image's CRC and length.
-    case rec::cmd::flashRead: return kPage | kFw;
-    case rec::cmd::getFwConfig: return kFw;
-    case rec::cmd::statistics: return kStat;
-    default: return 0;
-    }
-}
-
-void fail(const char* what)
-{
-    std::fprintf(stderr, "engine invariant broken: %s\n", what);
-    std::abort();
-}
-
-template <typename T>
-bool same(const T& a, const T& b)
-{
-    return std::memcmp(&a, &b, sizeof a) == 0;
+    namespace c = rec::cmd;
+    static const QMap<uint8_t, uint32_t> fills = {
+        {c::getInfo, 1u << Info}, {c::getDataExchange, 1u << Exchange}, {c::getRawData, 1u << Raw | 1u << PcRaw},
+        {c::archiveControl, 1u << ArchiveStatus}, {c::archiveData, 1u << Archive}, {c::getHwConfig, 1u << Hw},
+        {c::setUserData, 3u << User}, {c::getUserData, 3u << User}, {c::flashRead, 1u << Page | 1u << Fw},
+        {c::getFwConfig, 1u << Fw}, {c::statistics, 1u << Stat}};
+    return fills.value(code);
 }
 
 } // namespace
 
-struct EngineRig::Snapshot {
-    uint8_t devInfo[sizeof(DevInfo)];
-    uint8_t hwConfig[rec::hwcfg::kSize];
-    uint8_t fwConfig[rec::fwcfg::kSize];
-    uint8_t rawData[rec::raw::kPacketSize];
-    uint8_t exchangeData[rec::meas::kSize];
-    uint8_t pcRawData[rec::pcraw::kSize];
-    uint8_t archiveStatus[rec::archive::kBlockSize];
-    uint8_t userData[rec::user::kBufferSize + 2];
-    uint8_t archiveData[rec::archive::kMaxRecords * rec::archive::kRecordSize];
-    uint8_t stat[rec::stat::kSize];
-    uint8_t pageBuf[rec::flash::kPageSize];
-};
-
-EngineRig::EngineRig(uint8_t state) : proto(new proto_Vorlen_v2)
+EngineRig::EngineRig(uint8_t state)
 {
-    const StateSpec& spec = kStates[state % kStateCount];
-    proto->setGatePrompt([](const QString&) {});
+    const State& s = kStates[state % kStateCount];
+    proto.setGatePrompt([](const QString&) {});
     // The board's status arrives as a real reply, before anything is watched.
-    QByteArray status = FrameBuilder::getInfoReply(spec.progMode, spec.devType);
-    proto->parseReceived(reinterpret_cast<uint8_t*>(status.data()), static_cast<uint32_t>(status.size()));
-
-    auto* engine = proto.get();
-    QObject::connect(engine, &proto_Vorlen_v2::_transmit_data, [this](uint8_t* buf, uint32_t size) {
+    QByteArray status = fuzz::statusReply(s.progMode, s.devType);
+    proto.parseReceived(reinterpret_cast<uint8_t*>(status.data()), static_cast<uint32_t>(status.size()));
+    auto read = [this](const uint8_t* p, uint32_t n) {
         uint8_t x = 0;
-        for (uint32_t i = 0; i < size; ++i)
-            x ^= buf[i];
+        for (uint32_t i = 0; i < n; ++i)
+            x ^= p[i];
         sink = x;
-    });
-    QObject::connect(engine, &proto_Vorlen_v2::cmd_atCmd_received, [this](uint8_t* data, uint32_t size) {
-        uint8_t x = 0;
-        for (uint32_t i = 0; i < size; ++i)
-            x ^= data[i];
-        sink = x;
-    });
-    QObject::connect(engine, &proto_Vorlen_v2::cmd_fwPage_readed, [this](uint8_t* data, uint32_t size) {
-        uint8_t x = 0;
-        for (uint32_t i = 0; i < size; ++i)
-            x ^= data[i];
-        sink = x;
-    });
-    static const bool trace = qEnvironmentVariableIsSet("RCONF_FUZZ_TRACE");
-    QObject::connect(engine, &proto_Vorlen_v2::log, [this](const QString& text) {
-        if (trace)
-            std::fprintf(stderr, "  log: %s\n", qPrintable(text));
+    };
+    QObject::connect(&proto, &proto_Vorlen_v2::_transmit_data, read);
+    QObject::connect(&proto, &proto_Vorlen_v2::cmd_atCmd_received, read);
+    QObject::connect(&proto, &proto_Vorlen_v2::cmd_fwPage_readed, read);
+    QObject::connect(&proto, &proto_Vorlen_v2::log, [](const QString& text) {
         if (text.isEmpty())
-            fail("empty log line");
-        sink = static_cast<uint8_t>(text.size());
+            fuzz::fail("empty log line");
     });
-
-    if (spec.programmingBytes) {
-        image.reset(new uint8_t[spec.programmingBytes]);
-        fillImage(image.get(), spec.programmingBytes);
-        proto->startProgramming(image.get(), spec.programmingBytes);
-    }
+    programmed.resize(int(s.programmingBytes));
+    for (int i = 0; i < programmed.size(); ++i)
+        programmed[i] = static_cast<char>(i * 7 + (i >> 10));
+    if (s.programmingBytes)
+        proto.startProgramming(reinterpret_cast<const uint8_t*>(programmed.constData()), s.programmingBytes);
 }
 
-EngineRig::~EngineRig() = default;
-
-void EngineRig::fillImage(uint8_t* image, uint32_t size)
+QByteArray EngineRig::records() const
 {
-    for (uint32_t i = 0; i < size; ++i)
-        image[i] = static_cast<uint8_t>(i * 7 + (i >> 10));
-}
-
-void EngineRig::allowCode(uint8_t code)
-{
-    allowedRecords |= recordsOf(code);
-}
-
-void EngineRig::takeSnapshot(Snapshot& s) const
-{
-    const proto_Vorlen_v2& e = *proto;
-    std::memcpy(s.devInfo, &e.deviceInfo(), sizeof s.devInfo);
-    std::memcpy(s.hwConfig, e.hwConfigRecord(), sizeof s.hwConfig);
-    std::memcpy(s.fwConfig, e.fwConfigRecord(), sizeof s.fwConfig);
-    std::memcpy(s.rawData, e.rawDataRecord(), sizeof s.rawData);
-    std::memcpy(s.exchangeData, e.exchangeRecord(), sizeof s.exchangeData);
-    std::memcpy(s.pcRawData, e.pcRawRecord(), sizeof s.pcRawData);
-    std::memcpy(s.archiveStatus, e.archiveStatusRecord(), sizeof s.archiveStatus);
-    std::memcpy(s.userData, e.userDataRecord(), rec::user::kBufferSize);
-    s.userData[rec::user::kBufferSize] = e.userDataLength();
-    s.userData[rec::user::kBufferSize + 1] = e.userDataReached();
-    std::memcpy(s.archiveData, e.archiveRecords(), sizeof s.archiveData);
-    std::memcpy(s.stat, e.statRecord(), sizeof s.stat);
-    std::memcpy(s.pageBuf, e.pageRecord(), sizeof s.pageBuf);
-}
-
-void EngineRig::checkChanges(const Snapshot& before) const
-{
-    Snapshot now;
-    takeSnapshot(now);
-    struct Check {
-        uint32_t record;
-        bool unchanged;
-        const char* name;
-    };
-    const Check checks[] = {
-        {kDevInfo, same(before.devInfo, now.devInfo), "devInfo"},
-        {kHw, same(before.hwConfig, now.hwConfig), "hwConfig"},
-        {kFw, same(before.fwConfig, now.fwConfig), "fwConfig"},
-        {kRaw, same(before.rawData, now.rawData), "rawData"},
-        {kExchange, same(before.exchangeData, now.exchangeData), "exchangeData"},
-        {kPcRaw, same(before.pcRawData, now.pcRawData), "pcRawData"},
-        {kArchiveStatus, same(before.archiveStatus, now.archiveStatus), "archiveStatus"},
-        {kUser, same(before.userData, now.userData), "userData"},
-        {kArchive, same(before.archiveData, now.archiveData), "archiveData"},
-        {kStat, same(before.stat, now.stat), "stat"},
-        {kPage, same(before.pageBuf, now.pageBuf), "pageBuf"},
-    };
-    for (const Check& c : checks) {
-        if (!c.unchanged && !(allowedRecords & c.record)) {
-            std::fprintf(stderr, "record %s changed by a reply that does not fill it\n", c.name);
-            std::abort();
-        }
-    }
+    const DevInfo& d = proto.deviceInfo();
+    const uint8_t info[] = {d.progMode, d.flags, d.freePages, d.bleBridge, d.devType, d.errorCode, d.blVersion};
+    const uint8_t user[] = {proto.userDataLength(), proto.userDataReached()};
+    const uint8_t* parts[] = {info, proto.hwConfigRecord(), proto.fwConfigRecord(), proto.rawDataRecord(), proto.exchangeRecord(),
+                              proto.pcRawRecord(), proto.archiveStatusRecord(), proto.userDataRecord(), user,
+                              proto.archiveRecords(), proto.statRecord(), proto.pageRecord()};
+    QByteArray out;
+    for (int i = 0; i < kRecords; ++i)
+        out.append(reinterpret_cast<const char*>(parts[i]), int(kSizes[i]));
+    return out;
 }
 
 void EngineRig::deliver(const uint8_t* bytes, uint32_t size)
 {
-    // A block may complete a frame begun by an earlier one, so every code
-    // seen in this input may have filled its record.
-    static const bool trace = qEnvironmentVariableIsSet("RCONF_FUZZ_TRACE");
-    if (trace)
-        std::fprintf(stderr, "deliver %u bytes%s\n", size,
-                     qPrintable(QByteArray(reinterpret_cast<const char*>(bytes), int(size < 16 ? size : 16)).toHex(' ').prepend(": ")));
-    // A frame may start at any start byte of the stream, also one near the
-    // end of an earlier block: the byte three after each may be its code.
-    std::vector<uint8_t> stream(recentBytes);
-    stream.insert(stream.end(), bytes, bytes + size);
-    for (size_t i = 0; i + 3 < stream.size(); ++i)
-        if (stream[i] == rec::frame::kStart)
-            allowCode(stream[i + 3]);
-    const size_t keep = stream.size() < 3 ? stream.size() : 3;
-    recentBytes.assign(stream.end() - static_cast<std::ptrdiff_t>(keep), stream.end());
-    std::unique_ptr<uint8_t[]> copy(new uint8_t[size]);
+    // A frame may start at any start byte of the stream, also one near the end of an earlier block: the
+    // byte three after each may be its code, so every code seen in this input may have filled its record.
+    const QByteArray stream = recent + QByteArray(reinterpret_cast<const char*>(bytes), static_cast<int>(size));
+    for (int i = 0; i + 3 < stream.size(); ++i)
+        if (static_cast<uint8_t>(stream[i]) == rec::frame::kStart)
+            allowed |= recordsOf(static_cast<uint8_t>(stream[i + 3]));
+    recent = stream.right(3);
+    std::vector<uint8_t> copy(size);
     if (size)
-        std::memcpy(copy.get(), bytes, size);
-    Snapshot before;
-    takeSnapshot(before);
-    proto->parseReceived(copy.get(), size);
-    checkChanges(before);
-}
-
-void EngineRig::deliver(const QByteArray& block)
-{
-    deliver(reinterpret_cast<const uint8_t*>(block.constData()), static_cast<uint32_t>(block.size()));
+        std::memcpy(copy.data(), bytes, size);
+    const QByteArray before = records();
+    proto.parseReceived(copy.data(), size);
+    const QByteArray after = records();
+    for (int i = 0, at = 0; i < kRecords; at += int(kSizes[i++]))
+        if (std::memcmp(before.constData() + at, after.constData() + at, kSizes[i]) != 0 && !(allowed & (1u << i)))
+            fuzz::fail(qPrintable(QStringLiteral("record %1 changed by a reply that does not fill it").arg(i)));
 }
 
 void EngineRig::send(uint8_t code, const uint8_t* payload, uint32_t n)
 {
-    std::unique_ptr<uint8_t[]> copy(new uint8_t[n]);
+    std::vector<uint8_t> copy(n);
     if (n)
-        std::memcpy(copy.get(), payload, n);
-    proto->sendCommand(code, copy.get(), n);
-    if (proto->lastFrameLength() > rec::frame::kMaxFrame)
-        fail("request frame longer than the transmit buffer");
+        std::memcpy(copy.data(), payload, n);
+    proto.sendCommand(code, copy.data(), n);
+    if (proto.lastFrameLength() > rec::frame::kMaxFrame)
+        fuzz::fail("request frame longer than the transmit buffer");
 }

@@ -1,7 +1,10 @@
 #pragma once
-// A simulated board on a pseudo-terminal and a real main window opened on it,
-// shared by the port panel, device status and live data tests.
+// The one window fixture: a simulated board on a pseudo-terminal, the real
+// main window opened on it, what the engine sent, and update files written
+// the way mkrbin writes them.
+#include <QAbstractButton>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -16,15 +19,36 @@
 #include "MainWindow.h"
 #include "ScriptedDialogs.h"
 #include "TestBytes.h"
+#include "UpdateFileWriter.h"
+#include "WaitTimes.h"
 
 namespace bench {
+
+// Window tests do not check the real waits (the engine's timeline test does):
+// they run every long wait this many times shorter, the board's restart too.
+constexpr int kWaitDivisor = 4;
+constexpr int kRestartMs = 800 / kWaitDivisor;
+
+inline QByteArray hex(const char* spaced) { return QByteArray::fromHex(QByteArray(spaced).replace(' ', "")); }
+
+inline UpdateFileWriter::Header header(uint8_t target, uint8_t version = 1, const QDate& date = QDate(2024, 5, 17),
+                                       uint8_t hw = 3)
+{
+    UpdateFileWriter::Header h;
+    h.targetProgram = target;
+    h.fwVersion = version;
+    h.buildDate = date;
+    h.hwVersionSupported = hw;
+    return h;
+}
 
 class Bench
 {
 public:
     explicit Bench(vboard::BoardType type = vboard::BoardType::Physics,
-                   vboard::Program program = vboard::Program::Main, int restartMs = 800)
+                   vboard::Program program = vboard::Program::Main, int restartMs = kRestartMs)
     {
+        WaitTimes::setDivisor(kWaitDivisor);
         vboard::BoardServer::Options o;
         o.type = type;
         o.program = program;
@@ -34,14 +58,19 @@ public:
         server = std::make_unique<vboard::BoardServer>(o);
         window = std::make_unique<MainWindow>();
         window->setDialogs(&dialogs);
+        QObject::connect(&window->engine(), &proto_Vorlen_v2::_transmit_data, [this](uint8_t* buf, uint32_t size) {
+            sent.append(QByteArray(reinterpret_cast<const char*>(buf), static_cast<int>(size)));
+        });
     }
+    ~Bench() { window.reset(); }
 
     bool start()
     {
         if (!dir.isValid() || !server->start())
             return false;
-        combo("serialPortList_comboBox")->addItem(QStringLiteral("(") + server->linkPath() + QStringLiteral(")   RConf test"));
-        combo("serialPortList_comboBox")->setCurrentIndex(combo("serialPortList_comboBox")->count() - 1);
+        QComboBox* ports = combo("serialPortList_comboBox");
+        ports->addItem(QStringLiteral("(") + server->linkPath() + QStringLiteral(")   RConf test"));
+        ports->setCurrentIndex(ports->count() - 1);
         return true;
     }
 
@@ -58,7 +87,7 @@ public:
     QString text(const char* name) const { return widget<QLabel>(name)->text(); }
 
     // A click as the user makes it: nothing happens on a disabled button.
-    void click(const char* name) { button(name)->click(); }
+    void click(const char* name) { widget<QAbstractButton>(name)->click(); }
     // Chooses an item the way the keyboard does, so both activated signals fire.
     void choose(const char* name, int index)
     {
@@ -71,6 +100,7 @@ public:
         window->flushPanes();
         return widget<QPlainTextEdit>(pane)->toPlainText().split(QLatin1Char('\n'));
     }
+    QString logText() const { return lines("log_Edit").join(QLatin1Char('\n')); }
     // Log lines end with their text after the time stamp.
     int indexInLog(const QString& text, int from = 0) const
     {
@@ -97,7 +127,15 @@ public:
                 out << f;
         return out;
     }
+    int sentCount(uint8_t code) const
+    {
+        int n = 0;
+        for (const QByteArray& f : sent)
+            n += FrameCodec::code(f) == code;
+        return n;
+    }
 
+    bool idle() const { return !window->engine().isWaiting(); }
     bool isOpen() const { return button("serialPortAction_Button")->text() == QStringLiteral("Закрыть"); }
     // The status tab names a running program (not a placeholder).
     bool showsProgram() const
@@ -105,21 +143,38 @@ public:
         const QString mode = text("info_WorkMode_label");
         return mode.contains(QStringLiteral("Загрузчик")) || mode.contains(QStringLiteral("Основная программа"));
     }
-    // Opens the port and waits for the status reply to be shown.
+    // Opens the port and waits for the status reply to be shown and answered.
     bool openAndWaitStatus()
     {
         click("serialPortAction_Button");
-        QElapsedTimer t;
-        t.start();
-        while (!showsProgram() && t.elapsed() < 10000)
-            QTest::qWait(10);
-        return showsProgram();
+        return QTest::qWaitFor([this] { return showsProgram() && idle(); }, 10000);
+    }
+    bool startAndOpen() { return start() && openAndWaitStatus(); }
+    // Clicks a button and waits until its request has been answered.
+    bool clickAndWait(const char* name)
+    {
+        auto* b = widget<QAbstractButton>(name);
+        if (!b->isEnabled())
+            return false;
+        b->click();
+        return QTest::qWaitFor([this] { return idle(); }, 10000);
+    }
+
+    // Writes bytes to a file in the bench's folder and returns its path.
+    QString writeFile(const QString& name, const QByteArray& data) const
+    {
+        const QString path = dir.filePath(name);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(data) != data.size())
+            return QString();
+        return path;
     }
 
     QTemporaryDir dir;
     std::unique_ptr<vboard::BoardServer> server;
     ScriptedDialogs dialogs;
     std::unique_ptr<MainWindow> window;
+    QList<QByteArray> sent;   // every frame the engine handed to the port
 };
 
 } // namespace bench

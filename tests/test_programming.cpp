@@ -1,196 +1,84 @@
-// Firmware programming: the sequencer against the simulated board over a
-// pseudo-terminal (frames on the wire, progress, log lines, the board's
-// memory and record afterwards, every failure row, random line faults), the
-// replies only a broken board sends, fed straight into the engine, and the
-// whole window driven through its widgets.
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
+// Firmware programming, writes over a faulty line and rconf-cli against simulated boards: what the board received
+// and holds, progress, log lines, the window's file checks, locks and bar, exit codes and summaries.
+#include <QJsonDocument>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTabBar>
-#include <QTabWidget>
-#include <QTemporaryDir>
-#include <QtTest>
 
-#include <algorithm>
-#include <memory>
-#include <vector>
-
-#include "BoardServer.h"
-#include "LittleEndian.h"
-#include "Oru_SerialPort.h"
-#include "Records.h"
-#include "UpdateSheet.h"
 #include "BoardBench.h"
-#include "firmware_test_support.h"
+#include "CliApp.h"
+#include "LinkHealth.h"
+#include "LittleEndian.h"
+#include "UpdateSheet.h"
 
-using namespace fwtest;
-using vboard::BoardServer;
-using vboard::BoardType;
-using vboard::Program;
+using namespace vboard;
 
 namespace {
 
 const QString kPrefix = QStringLiteral("ПРОГРАММИРОВАНИЕ::: ");
-const QString kSuccess = QStringLiteral("ПРОГРАММИРОВАНИЕ::: Запись программы и верификация пройдены успешно!");
-const QString kVerifyFailed = QStringLiteral("ПРОГРАММИРОВАНИЕ::: Ошибка верификации");
-const QString kConfigFailed = QStringLiteral("ПРОГРАММИРОВАНИЕ::: Верификация программной конфигурации не пройдена!");
-const QString kUnexpected = QStringLiteral("ПРОГРАММИРОВАНИЕ::: ОШИБКА - принят неожидаемый ответ");
-const QString kNotBootloader = QStringLiteral("ПРОГРАММИРОВАНИЕ::: ОШИБКА - не установлен режим бутлоадера. Запустите "
-                                              "программму бутлоадера командой во вкладке ОБЩЕЕ");
-const QString kWrongBoard = QStringLiteral("ПРОГРАММИРОВАНИЕ::: ОШИБКА - файл обновления не предназначен для "
-                                           "подключённого устройства, запись не начата");
-const QString kRefusedRequest = QStringLiteral("Идёт программирование: запрос не отправлен");
-constexpr int kRunTimeoutMs = 20000;
+const QString kSuccess = kPrefix + QStringLiteral("Запись программы и верификация пройдены успешно!");
+const QString kVerifyFailed = kPrefix + QStringLiteral("Ошибка верификации");
+const QString kConfigFailed = kPrefix + QStringLiteral("Верификация программной конфигурации не пройдена!");
 
-QByteArray bytesOf(const uint8_t* p, int n)
+uint16_t crcOf(const QByteArray& b) { return Crc16().calc(u8(b), uint16_t(b.size())); }
+QByteArray record(const proto_Vorlen_v2& e) { return QByteArray(reinterpret_cast<const char*>(e.fwConfigRecord()), 60); }
+QByteArray randomBytes(int n, uint32_t seed) { return UpdateFileWriter::randomImage(uint32_t(n / 1024 + 1), seed).left(n); }
+QByteArray file(const QByteArray& image, uint8_t target = 1) { return UpdateFileWriter::build(image, bench::header(target, 200)); }
+QString codesOf(const BoardServer& s)
 {
-    return QByteArray(reinterpret_cast<const char*>(p), n);
+    QStringList out;
+    for (const QByteArray& f : s.requests())
+        out << QByteArray(1, f.at(3)).toHex();
+    return out.join(' ');
 }
 
-uint16_t crcOf(const QByteArray& b)
+// Runs the event loop until done() holds, woken by every event rather than on a fixed step.
+bool until(const std::function<bool()>& done)
 {
-    return Crc16().calc(reinterpret_cast<const uint8_t*>(b.constData()), uint16_t(b.size()));
+    QTimer beat;
+    beat.start(20);
+    for (QDeadlineTimer limit(20000); !done() && !limit.hasExpired();)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return done();
 }
 
-QList<uint8_t> codesOf(const QList<QByteArray>& frames)
-{
-    QList<uint8_t> codes;
-    for (const QByteArray& f : frames)
-        codes << uint8_t(f.at(3));
-    return codes;
-}
-
-struct Progress {
-    int percent;
-    bool ok;
-    bool operator==(const Progress& o) const { return percent == o.percent && ok == o.ok; }
-};
-
-QList<Progress> allOk(std::initializer_list<int> values)
-{
-    QList<Progress> out;
-    for (int v : values)
-        out << Progress{v, true};
-    return out;
-}
-
-// Engine, serial link and simulated board, wired the way the window wires them.
-struct Rig {
-    QTemporaryDir dir;
-    std::unique_ptr<BoardServer> server;
-    Oru_SerialPort link;
-    proto_Vorlen_v2 proto;
-    QStringList logs;
-    QList<Progress> progress;
-    QByteArray image;   // the last image started
-
-    explicit Rig(BoardServer::Options o = {}, Program program = Program::Bootloader)
+// The window on a simulated board, with the run's progress and the board's memory at hand.
+struct Rig : bench::Bench {
+    explicit Rig(BoardType type = BoardType::Physics, Program program = Program::Bootloader) : Bench(type, program)
     {
-        o.program = program;
-        o.linkPath = dir.filePath(QStringLiteral("board"));
-        o.registerForDiscovery = false;
-        server = std::make_unique<BoardServer>(o);
-        QObject::connect(&proto, &proto_Vorlen_v2::log, [this](const QString& t) { logs << t; });
-        QObject::connect(&proto, &proto_Vorlen_v2::cmd_program_progress,
-                         [this](uint8_t p, bool ok) { progress << Progress{p, ok}; });
-        QObject::connect(&proto, &proto_Vorlen_v2::_transmit_data, &link, &Oru_SerialPort::send);
-        QObject::connect(&link, &Oru_SerialPort::_data_recevied, &proto, &proto_Vorlen_v2::parseReceived);
-        proto.setGatePrompt([](const QString&) {});
+        QObject::connect(&eng(), &proto_Vorlen_v2::cmd_program_progress,
+                         [this](uint8_t p, bool ok) { progress << QString::number(p) + (ok ? "" : "!"); });
     }
-
-    bool open()
+    proto_Vorlen_v2& eng() const { return window->engine(); }
+    bool ended() const { return until([this] { return !eng().isProgramming(); }); }
+    bool recordRead() const { return until([this] { return eng().fwConfigFromBoard() && idle(); }); }
+    bool ready() { return startAndOpen() && (tabs("cmds")->setCurrentIndex(1), recordRead()); }
+    void choose(const QByteArray& bytes) { dialogs.fileAnswers.enqueue(writeFile("f.rbin", bytes)), click("bl_choose_Sheet_Button"); }
+    QStringList prog() const { return lines("log_Edit").filter(kPrefix).replaceInStrings(QRegularExpression(".*" + kPrefix), kPrefix); }
+    QByteArray memory(int pages = 8) const
     {
-        return server->start() &&
-               link.openPort(QStringLiteral("(") + server->linkPath() + QStringLiteral(")"), 115200, 8, 'n', 1) == 0;
-    }
-
-    // The record fields the view fills before a run.
-    void prepareRecord(uint32_t serial, uint8_t version, const QDate& date)
-    {
-        proto.stampFwConfig(serial, version, uint8_t(date.day()), uint8_t(date.month()), uint8_t(date.year() - 2000));
-    }
-
-    void program(const QByteArray& img)
-    {
-        image = img;
-        proto.startProgramming(reinterpret_cast<const uint8_t*>(image.constData()), uint32_t(image.size()));
-    }
-
-    QStringList programmingLines() const
-    {
-        QStringList out;
-        for (const QString& l : logs)
-            if (l.startsWith(kPrefix))
-                out << l;
-        return out;
-    }
-
-    QByteArray boardImage(int pages) { return boardPages(*server, pages); }
-
-    static QByteArray boardPages(BoardServer& s, int pages)
-    {
-        QByteArray out;
+        QByteArray out = server->board().fwConfig();
         for (int i = 0; i < pages; ++i)
-            out += s.board().flashPage(i);
+            out += server->board().flashPage(i);
         return out;
     }
+    QStringList progress;
 };
 
-// The record the board must hold after a run of image with the prepared fields.
-QByteArray expectedRecord(const QByteArray& base, const QByteArray& image)
-{
-    QByteArray r = base;
-    auto* p = reinterpret_cast<uint8_t*>(r.data());
-    le::put16(p + rec::fwcfg::kFwCrc, crcOf(image));
-    le::put16(p + rec::fwcfg::kFwLength, uint16_t(image.size()));
-    return r;
-}
-
-// An engine with no port: frames it sends are recorded, replies are fed in.
-struct Bench {
-    proto_Vorlen_v2 proto;
-    QList<QByteArray> sent;
-    QStringList logs;
-    QList<Progress> progress;
-    QByteArray image;
-
-    Bench()
+// rconf-cli run in-process: its exit code and what it printed.
+struct Run {
+    explicit Run(const QStringList& args)
     {
-        QObject::connect(&proto, &proto_Vorlen_v2::_transmit_data,
-                         [this](uint8_t* b, uint32_t n) { sent << bytesOf(b, int(n)); });
-        QObject::connect(&proto, &proto_Vorlen_v2::log, [this](const QString& t) { logs << t; });
-        QObject::connect(&proto, &proto_Vorlen_v2::cmd_program_progress,
-                         [this](uint8_t p, bool ok) { progress << Progress{p, ok}; });
+        QTextStream o(&out), e(&err);
+        CliApp cli(Console{&o, &e});
+        QSignalSpy finished(&cli, &CliApp::finished);
+        code = cli.start(QStringList{"rconf-cli"} + args);
+        if (code < 0 && (finished.count() > 0 || finished.wait(60000)))
+            code = finished.first().first().toInt();
     }
-    void program(const QByteArray& img)
-    {
-        image = img;
-        proto.startProgramming(reinterpret_cast<const uint8_t*>(image.constData()), uint32_t(image.size()));
-    }
-    void reply(QByteArray f) { proto.parseReceived(reinterpret_cast<uint8_t*>(f.data()), uint32_t(f.size())); }
-    uint8_t lastCode() const { return sent.isEmpty() ? 0xEE : uint8_t(sent.last().at(3)); }
-    // Answers like a good board: status bootloader, acknowledgements, pages and record as written.
-    void answerLast()
-    {
-        const QByteArray req = sent.last();
-        const uint8_t code = uint8_t(req.at(3));
-        const QByteArray payload = req.mid(4, req.size() - 6);
-        switch (code) {
-        case rec::cmd::getInfo: reply(wireFrame(code, QByteArray(9, '\0'))); break;
-        case rec::cmd::flashWrite: reply(wireFrame(code, payload.left(1))); break;
-        case rec::cmd::flashRead:
-            reply(wireFrame(code, payload.left(1) + image.mid(uint8_t(payload.at(0)) * 1024, 1024)));
-            break;
-        case rec::cmd::setFwConfig: record = payload; reply(wireFrame(code)); break;
-        case rec::cmd::getFwConfig: reply(wireFrame(code, record)); break;
-        default: break;
-        }
-    }
-    QByteArray record;
+    QJsonValue json(const QString& key) const { return QJsonDocument::fromJson(out.toUtf8())[key]; }
+    int code = -1;
+    QString out, err;
 };
 
 } // namespace
@@ -198,881 +86,440 @@ struct Bench {
 class TestProgramming : public QObject
 {
     Q_OBJECT
-private slots:
-    void onePageRun();
-    void threePageRun();
-    void lastStepAlwaysReaches100();
-    void checksumLoggedWithoutLeadingZeros();
-    void mainProgramAtStart();
-    void photocolorimeterBootloaderAccepted();
-    void fileCheckedAgainstTheBoardAtTheRun_data();
-    void fileCheckedAgainstTheBoardAtTheRun();
-    void pageReadBackDiffers();
-    void configurationReadBackDiffers();
-    void unexpectedReplyAndRefusal();
-    void boardStopsAnswering();
-    void randomLineFaults();
-
-    void imagesThatCannotBeProgrammed();
-    void readBacksThatProveNothing();
-    void repliesOutsideARunAreIgnored();
-    void stepsOfARun_data();
-    void stepsOfARun();
-
-    void windowProgramsTheBoard();
-    void windowShowsFailuresInTheBar();
-    void windowRefusesDamagedFiles_data();
-    void windowRefusesDamagedFiles();
-    void windowRunChecksTheBoardItIsOn_data();
-    void windowRunChecksTheBoardItIsOn();
-    void windowRunIsNotBrokenByClicks_data();
-    void windowRunIsNotBrokenByClicks();
-};
-
-// ---------------------------------------------------------------- simulator
-
-void TestProgramming::onePageRun()
-{
-    Rig rig;
-    QVERIFY(rig.open());
-    rig.prepareRecord(123456, 7, QDate(2025, 4, 30));
-    const QByteArray base = bytesOf(rig.proto.fwConfigRecord(), 60);
-    const QByteArray image = UpdateFileWriter::randomImage(1, 21);
-    rig.program(image);
-    QTRY_VERIFY_WITH_TIMEOUT(!rig.proto.isProgramming(), kRunTimeoutMs);
-
-    QCOMPARE(rig.progress, allOk({0, 20, 40, 60, 80, 100}));
-    const QByteArray record = expectedRecord(base, image);
-    const QList<QByteArray> wire = {QByteArray::fromHex("aa060000c1fd"), wireFrame(0x80, QByteArray(1, '\0') + image),
-                                    wireFrame(0x81, QByteArray(1, '\0')), wireFrame(0x82, record), wireFrame(0x83)};
-    QCOMPARE(rig.server->requests(), wire);
-    QCOMPARE(rig.boardImage(1), image);
-    QCOMPARE(rig.server->board().fwConfig(), record);
-    QCOMPARE(bytesOf(rig.proto.fwConfigRecord(), 60), record);
-
-    const QString crcText = QString::number(crcOf(image), 16);
-    const QStringList expected = {
-        kPrefix + "Режим бутлоадера проверен",
-        kPrefix + "Старт программирования, запись страницы 0",
-        kPrefix + "Успешно записана 0 страница памяти. Всего :1024 байт",
-        kPrefix + "Успешно прочитана 0 страница памяти",
-        kPrefix + "Верификация страницы 0 успешной пройдена",
-        kPrefix + QStringLiteral("Контрольная сумма прошивки файла равна: 0\u0445") + crcText,
-        kPrefix + "Запрос на запись программной конфигурации",
-        kPrefix + "Успешная запись конфигурации",
-        kPrefix + "Запрос на верификацию программной конфигурации",
-        kPrefix + "Успешное чтение конфигурации",
-        kSuccess,
-    };
-    QCOMPARE(rig.programmingLines(), expected);
-    // A request's own start line comes before the line that announces it.
-    const int startLine = rig.logs.indexOf(QStringLiteral("СТАРТ - Запрос на запись страницы FLASH памяти № 0"));
-    QVERIFY(startLine >= 0);
-    QVERIFY(startLine < rig.logs.indexOf(kPrefix + "Старт программирования, запись страницы 0"));
-    QVERIFY(rig.logs.indexOf(QStringLiteral("СТАРТ - Запрос на запись конфигурации прошивки (set_FW_Config)")) <
-            rig.logs.indexOf(kPrefix + "Запрос на запись программной конфигурации"));
-    // Nothing is sent once the run is over.
-    QTest::qWait(1200);
-    QCOMPARE(rig.server->requests().size(), 5);
-}
-
-void TestProgramming::threePageRun()
-{
-    Rig rig;
-    QVERIFY(rig.open());
-    rig.prepareRecord(42, 3, QDate(2024, 12, 31));
-    const QByteArray base = bytesOf(rig.proto.fwConfigRecord(), 60);
-    // Something already in the pages past the image stays there.
-    rig.server->board().setFlashPage(3, QByteArray(1024, char(0x3C)));
-    const QByteArray image = UpdateFileWriter::randomImage(3, 22);
-    rig.program(image);
-    QTRY_VERIFY_WITH_TIMEOUT(!rig.proto.isProgramming(), kRunTimeoutMs);
-
-    QCOMPARE(rig.progress, allOk({0, 11, 22, 33, 44, 55, 66, 77, 88, 100}));
-    QCOMPARE(codesOf(rig.server->requests()),
-             (QList<uint8_t>{0x00, 0x80, 0x81, 0x80, 0x81, 0x80, 0x81, 0x82, 0x83}));
-    for (int page = 0; page < 3; ++page) {
-        QCOMPARE(rig.server->requests().at(1 + 2 * page), wireFrame(0x80, QByteArray(1, char(page)) + image.mid(page * 1024, 1024)));
-        QCOMPARE(rig.server->requests().at(2 + 2 * page), wireFrame(0x81, QByteArray(1, char(page))));
-    }
-    QVERIFY(rig.logs.contains(QStringLiteral("ПРОГРАММИРОВАНИЕ::: Успешно записана 2 страница памяти. Всего :3072 байт")));
-    QVERIFY(rig.logs.contains(kPrefix + "Старт программирования, запись страницы 2"));
-    QVERIFY(rig.logs.contains(kPrefix + "Верификация страницы 2 успешной пройдена"));
-    QCOMPARE(rig.programmingLines().last(), kSuccess);
-    QCOMPARE(rig.boardImage(3), image);
-    QCOMPARE(rig.server->board().flashPage(3), QByteArray(1024, char(0x3C)));
-    QCOMPARE(rig.server->board().fwConfig(), expectedRecord(base, image));
-    QCOMPARE(le::u16(reinterpret_cast<const uint8_t*>(rig.server->board().fwConfig().constData()) + rec::fwcfg::kFwLength),
-             uint16_t(3072));
-}
-
-void TestProgramming::lastStepAlwaysReaches100()
-{
-    // Page counts whose last quotient falls just short of 100 in double precision.
-    for (int pages : {2, 7}) {
-        Rig rig;
-        QVERIFY(rig.open());
-        rig.program(UpdateFileWriter::randomImage(uint32_t(pages), uint32_t(pages)));
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.proto.isProgramming(), kRunTimeoutMs);
-        QCOMPARE(rig.progress.size(), 2 * pages + 4);
-        QCOMPARE(rig.progress.last(), (Progress{100, true}));
-        for (int i = 1; i < rig.progress.size(); ++i)
-            QVERIFY(rig.progress.at(i).percent > rig.progress.at(i - 1).percent);
-    }
-}
-
-void TestProgramming::checksumLoggedWithoutLeadingZeros()
-{
-    // A one-page image whose checksum is below 0x1000.
-    QByteArray image;
-    for (uint32_t seed = 1; image.isEmpty(); ++seed) {
-        const QByteArray candidate = UpdateFileWriter::randomImage(1, seed);
-        if (crcOf(candidate) < 0x1000)
-            image = candidate;
-    }
-    Rig rig;
-    QVERIFY(rig.open());
-    rig.program(image);
-    QTRY_VERIFY_WITH_TIMEOUT(!rig.proto.isProgramming(), kRunTimeoutMs);
-    const QString expected = QStringLiteral("ПРОГРАММИРОВАНИЕ::: Контрольная сумма прошивки файла равна: 0\u0445") +
-                             QString::number(crcOf(image), 16);
-    QVERIFY2(rig.logs.contains(expected), qPrintable(rig.programmingLines().join('\n')));
-    QVERIFY(expected.size() <= QStringLiteral("ПРОГРАММИРОВАНИЕ::: Контрольная сумма прошивки файла равна: 0х").size() + 3);
-}
-
-void TestProgramming::mainProgramAtStart()
-{
-    Rig rig({}, Program::Main);
-    QVERIFY(rig.open());
-    const QByteArray before = rig.boardImage(2);
-    const QByteArray recordBefore = rig.server->board().fwConfig();
-    rig.program(UpdateFileWriter::randomImage(1, 5));
-    QTRY_VERIFY_WITH_TIMEOUT(!rig.proto.isProgramming(), kRunTimeoutMs);
-    QCOMPARE(rig.progress, (QList<Progress>{{0, true}, {20, false}}));
-    QCOMPARE(rig.programmingLines(), QStringList{kNotBootloader});
-    QTest::qWait(1200);
-    QCOMPARE(codesOf(rig.server->requests()), QList<uint8_t>{0x00});
-    QCOMPARE(rig.boardImage(2), before);
-    QCOMPARE(rig.server->board().fwConfig(), recordBefore);
-}
-
-void TestProgramming::photocolorimeterBootloaderAccepted()
-{
-    BoardServer::Options o;
-    o.type = BoardType::Photocolorimeter;
-    Rig rig(o);
-    QVERIFY(rig.open());
-    const QByteArray image = UpdateFileWriter::randomImage(2, 8);
-    rig.program(image);
-    QTRY_VERIFY_WITH_TIMEOUT(!rig.proto.isProgramming(), kRunTimeoutMs);
-    QCOMPARE(rig.proto.deviceInfo().progMode, uint8_t(10));
-    QCOMPARE(rig.programmingLines().last(), kSuccess);
-    QCOMPARE(rig.boardImage(2), image);
-}
-
-void TestProgramming::fileCheckedAgainstTheBoardAtTheRun_data()
-{
-    QTest::addColumn<int>("type");
-    QTest::addColumn<int>("target");
-    QTest::addColumn<bool>("accepted");
-    const int lab = int(BoardType::Physics), pc = int(BoardType::Photocolorimeter);
-    QTest::newRow("lab file, lab bootloader") << lab << 1 << true;
-    QTest::newRow("lab file, photocolorimeter bootloader") << pc << 1 << false;
-    QTest::newRow("photocolorimeter file, lab bootloader") << lab << 11 << false;
-    QTest::newRow("photocolorimeter file, its bootloader") << pc << 11 << true;
-    QTest::newRow("target 0") << lab << 0 << false;
-}
-
-void TestProgramming::fileCheckedAgainstTheBoardAtTheRun()
-{
-    QFETCH(int, type);
-    QFETCH(int, target);
-    QFETCH(bool, accepted);
-    BoardServer::Options o;
-    o.type = BoardType(type);
-    Rig rig(o);
-    QVERIFY(rig.open());
-    const QByteArray before = rig.boardImage(1);
-    const QByteArray recordBefore = rig.server->board().fwConfig();
-    const QByteArray image = UpdateFileWriter::randomImage(1, 14);
-    rig.image = image;
-    rig.proto.startProgramming(reinterpret_cast<const uint8_t*>(rig.image.constData()), 1024, target);
-    QTRY_VERIFY_WITH_TIMEOUT(!rig.proto.isProgramming(), kRunTimeoutMs);
-    if (accepted) {
-        QCOMPARE(rig.programmingLines().last(), kSuccess);
-        QCOMPARE(rig.boardImage(1), image);
-        return;
-    }
-    QCOMPARE(rig.programmingLines(), QStringList{kWrongBoard});
-    QCOMPARE(rig.progress, (QList<Progress>{{0, true}, {20, false}}));
-    QCOMPARE(codesOf(rig.server->requests()), QList<uint8_t>{0x00});
-    QCOMPARE(rig.boardImage(1), before);
-    QCOMPARE(rig.server->board().fwConfig(), recordBefore);
-}
-
-void TestProgramming::pageReadBackDiffers()
-{
-    Rig rig;
-    QVERIFY(rig.open());
-    const QByteArray recordBefore = rig.server->board().fwConfig();
-    rig.server->board().corruptPageOnRead(1, 700);
-    rig.program(UpdateFileWriter::randomImage(3, 9));
-    QTRY_VERIFY_WITH_TIMEOUT(!rig.proto.isProgramming(), kRunTimeoutMs);
-    // Steps: bootloader, page 0 written and verified, page 1 written, then the failed check.
-    QCOMPARE(rig.progress.last(), (Progress{55, false}));
-    QCOMPARE(rig.progress.size(), 6);
-    QCOMPARE(rig.programmingLines().last(), kVerifyFailed);
-    QVERIFY(!rig.logs.contains(kSuccess));
-    QTest::qWait(1200);
-    QCOMPARE(codesOf(rig.server->requests()), (QList<uint8_t>{0x00, 0x80, 0x81, 0x80, 0x81}));
-    QCOMPARE(rig.server->board().fwConfig(), recordBefore);
-}
-
-void TestProgramming::configurationReadBackDiffers()
-{
-    Rig rig;
-    QVERIFY(rig.open());
-    rig.server->board().corruptFwConfigOnRead(true);
-    rig.program(UpdateFileWriter::randomImage(1, 10));
-    QTRY_VERIFY_WITH_TIMEOUT(!rig.proto.isProgramming(), kRunTimeoutMs);
-    QCOMPARE(rig.programmingLines().last(), kConfigFailed);
-    QCOMPARE(rig.progress.last(), (Progress{100, false}));
-    QCOMPARE(rig.progress.count(Progress{100, true}), 0);
-    QVERIFY(!rig.logs.contains(kSuccess));
-}
-
-void TestProgramming::unexpectedReplyAndRefusal()
-{
+    BoardServer* board(BoardType type, Program program, BoardServer::Options o = {})
     {
-        // Another request while the first page is being written: the engine
-        // refuses it and the run goes on undisturbed.
-        Rig rig;
-        QVERIFY(rig.open());
-        const QByteArray image = UpdateFileWriter::randomImage(2, 11);
-        bool sent = false;
-        QObject::connect(rig.server.get(), &BoardServer::requestReceived, [&rig, &sent](const QByteArray& f) {
-            if (!sent && uint8_t(f.at(3)) == 0x80) {
-                sent = true;
-                rig.proto.sendCommand(rec::cmd::getFwConfig, nullptr, 0);
-            }
-        });
-        rig.program(image);
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.proto.isProgramming(), kRunTimeoutMs);
-        QVERIFY(sent);
-        QCOMPARE(rig.logs.count(kRefusedRequest), 1);
-        QCOMPARE(rig.programmingLines().last(), kSuccess);
-        QCOMPARE(codesOf(rig.server->requests()), (QList<uint8_t>{0x00, 0x80, 0x81, 0x80, 0x81, 0x82, 0x83}));
-        QCOMPARE(rig.boardImage(2), image);
-        // Once the run is over requests go out again.
-        rig.proto.sendCommand(rec::cmd::getFwConfig, nullptr, 0);
-        QCOMPARE(rig.logs.count(kRefusedRequest), 1);
-        QVERIFY(rig.proto.isWaiting());
-    }
-    {
-        // The board drops back into its main program after the status check:
-        // it refuses the page write.
-        Rig rig;
-        QVERIFY(rig.open());
-        QObject::connect(rig.server.get(), &BoardServer::replySent, [&rig](const QByteArray& f) {
-            if (uint8_t(f.at(3)) == 0x00)
-                rig.server->board().setProgram(Program::Main);
-        });
-        const QByteArray before = rig.boardImage(1);
-        rig.program(UpdateFileWriter::randomImage(1, 12));
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.proto.isProgramming(), kRunTimeoutMs);
-        QVERIFY(rig.logs.contains(
-            QStringLiteral("ОТВЕТ МК - недопустимая команда, ошибка контрольной суммы, или формата запроса")));
-        QCOMPARE(rig.programmingLines().last(), kUnexpected);
-        QCOMPARE(rig.boardImage(1), before);
-    }
-}
-
-void TestProgramming::boardStopsAnswering()
-{
-    Rig rig;
-    QVERIFY(rig.open());
-    QObject::connect(rig.server.get(), &BoardServer::requestReceived, [&rig](const QByteArray& f) {
-        if (uint8_t(f.at(3)) == 0x81)
-            rig.server->setAnswering(false);
-    });
-    rig.program(UpdateFileWriter::randomImage(1, 13));
-    QTRY_VERIFY_WITH_TIMEOUT(!rig.proto.isProgramming(), kRunTimeoutMs);
-    const int giveUp = rig.logs.indexOf(QStringLiteral("ОШИБКА - Выполнение команды остановлено - исчерпаны попытки"));
-    QVERIFY(giveUp > 0);
-    QCOMPARE(rig.logs.at(giveUp + 1), QStringLiteral("ПРОГРАММИРОВАНИЕ::: Завершено"));
-    QCOMPARE(rig.logs.filter(QStringLiteral("Отправка команды, попытка 3")).size(), 1);
-    // The read request went out three times, the same bytes each time.
-    const QList<QByteArray> reqs = rig.server->requests();
-    QCOMPARE(reqs.mid(2), (QList<QByteArray>{wireFrame(0x81, QByteArray(1, '\0')), wireFrame(0x81, QByteArray(1, '\0')),
-                                             wireFrame(0x81, QByteArray(1, '\0'))}));
-    // No progress step for a give-up: the last one is the page write.
-    QCOMPARE(rig.progress, allOk({0, 20, 40}));
-}
-
-void TestProgramming::randomLineFaults()
-{
-    // Lost, damaged and split replies. Whatever the run's outcome, success
-    // is reported only with the image and its record really on the board.
-    int successes = 0, failures = 0, repeats = 0;
-    for (uint32_t seed : {3u, 4u, 6u, 8u, 9u}) {
-        BoardServer::Options o;
-        o.dropProbability = 0.1;
-        o.corruptProbability = 0.05;
-        o.split = seed % 2 == 1;
-        o.seed = seed;
-        Rig rig(o);
-        QVERIFY(rig.open());
-        rig.prepareRecord(seed, 2, QDate(2026, 1, 2));
-        const QByteArray base = bytesOf(rig.proto.fwConfigRecord(), 60);
-        const QByteArray image = UpdateFileWriter::randomImage(4, seed);
-        rig.program(image);
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.proto.isProgramming(), 60000);
-        // Let late replies and repeats settle before looking at the board.
-        QTest::qWait(300);
-
-        const bool reportedSuccess = rig.logs.contains(kSuccess);
-        QCOMPARE(rig.progress.contains(Progress{100, true}), reportedSuccess);
-        if (reportedSuccess) {
-            ++successes;
-            QCOMPARE(rig.boardImage(4), image);
-            QCOMPARE(rig.server->board().fwConfig(), expectedRecord(base, image));
-        } else {
-            ++failures;
-            QVERIFY(rig.programmingLines().last() != kSuccess);
-        }
-        repeats += rig.logs.filter(QStringLiteral("Отправка команды, попытка 2")).size();
-    }
-    qInfo("random faults: %d verified runs, %d failed runs, %d repeated requests", successes, failures, repeats);
-    // The faults did happen, and the line was still good enough for verified runs.
-    QVERIFY(repeats > 0);
-    QVERIFY(successes > 0);
-}
-
-// ---------------------------------------------------------------- fed replies
-
-void TestProgramming::imagesThatCannotBeProgrammed()
-{
-    struct Case {
-        int size;
-        QString line;
-    };
-    const QList<Case> cases = {
-        {0, kPrefix + "ОШИБКА - образ прошивки пуст"},
-        {1500, kPrefix + "ОШИБКА - размер образа прошивки не кратен 1024 байтам"},
-        {1023, kPrefix + "ОШИБКА - размер образа прошивки не кратен 1024 байтам"},
-        {64 * 1024, kPrefix + "ОШИБКА - размер образа прошивки больше 65535 байт"},
-        {256 * 1024, kPrefix + "ОШИБКА - размер образа прошивки больше 65535 байт"},
-    };
-    for (const Case& c : cases) {
-        Bench b;
-        b.program(QByteArray(c.size, char(0x11)));
-        QCOMPARE(b.logs, QStringList{c.line});
-        QCOMPARE(b.progress, (QList<Progress>{{0, false}}));
-        QVERIFY(b.sent.isEmpty());
-        QVERIFY(!b.proto.isProgramming());
-    }
-    Bench b;
-    b.proto.startProgramming(nullptr, 2048);
-    QCOMPARE(b.logs, QStringList{kPrefix + "ОШИБКА - образ прошивки пуст"});
-    QVERIFY(b.sent.isEmpty());
-
-    // A refused start also ends a run in progress: its status reply is then ignored.
-    Bench r;
-    r.program(QByteArray(1024, char(0x22)));
-    QCOMPARE(r.sent.size(), 1);
-    const QByteArray kept = r.image;
-    r.proto.startProgramming(reinterpret_cast<const uint8_t*>(kept.constData()), 100);
-    r.answerLast();
-    QCOMPARE(r.sent.size(), 1);
-    QVERIFY(!r.proto.isProgramming());
-}
-
-void TestProgramming::readBacksThatProveNothing()
-{
-    // Two identical pages: after page 0 the engine's page buffer already holds
-    // what page 1 should read back, so only a real read of page 1 may pass.
-    const QByteArray image(2048, char(0xFF));
-    {
-        Bench b;
-        b.program(image);
-        while (!(b.lastCode() == 0x81 && b.sent.last().at(4) == 1))
-            b.answerLast();
-        QByteArray shortReply = wireFrame(0x81, QByteArray(1, 1) + image.left(1000));
-        b.reply(shortReply);
-        QCOMPARE(b.logs.filter(kPrefix).last(), kVerifyFailed);
-        QCOMPARE(b.progress.last().ok, false);
-        QCOMPARE(b.lastCode(), uint8_t(0x81));
-    }
-    {
-        Bench b;
-        b.program(image);
-        while (!(b.lastCode() == 0x81 && b.sent.last().at(4) == 1))
-            b.answerLast();
-        b.reply(wireFrame(0x81, QByteArray(1, 0) + image.left(1024)));   // page 0 again
-        QCOMPARE(b.logs.filter(kPrefix).last(), kVerifyFailed);
-    }
-    {
-        // A configuration reply too short to be stored leaves the record as
-        // written; that is no proof that the board holds it.
-        Bench b;
-        b.program(image.left(1024));
-        while (b.lastCode() != 0x83)
-            b.answerLast();
-        b.reply(wireFrame(0x83, b.record.left(40)));
-        QCOMPARE(b.logs.filter(kPrefix).last(), kConfigFailed);
-        QCOMPARE(b.progress.last(), (Progress{100, false}));
-    }
-    {
-        // The same run answered in full succeeds, so the checks above fail for their reason.
-        Bench b;
-        b.program(image);
-        for (int i = 0; i < 20 && b.proto.isProgramming(); ++i)
-            b.answerLast();
-        QCOMPARE(b.logs.filter(kPrefix).last(), kSuccess);
-    }
-}
-
-void TestProgramming::repliesOutsideARunAreIgnored()
-{
-    Bench b;
-    b.reply(wireFrame(0x00, QByteArray(9, '\0')));
-    b.reply(wireFrame(0x81, QByteArray(1025, '\0')));
-    QVERIFY(b.sent.isEmpty());
-    QVERIFY(b.progress.isEmpty());
-    QVERIFY(b.logs.filter(kPrefix).isEmpty());
-
-    // After a finished run the board's late replies change nothing either.
-    b.program(QByteArray(1024, char(0x5A)));
-    for (int i = 0; i < 10 && b.proto.isProgramming(); ++i)
-        b.answerLast();
-    const int sent = b.sent.size();
-    const int lines = b.logs.filter(kPrefix).size();
-    b.reply(wireFrame(0x83, b.record));
-    b.reply(wireFrame(0x80, QByteArray(1, '\0')));
-    QCOMPARE(b.sent.size(), sent);
-    QCOMPARE(b.logs.filter(kPrefix).size(), lines);
-}
-
-void TestProgramming::stepsOfARun_data()
-{
-    QTest::addColumn<int>("pages");
-    QTest::addColumn<int>("badPage");   // reads back with one byte changed; -1 none
-    QTest::addColumn<bool>("overwrite");   // the caller's buffer is overwritten right after the start
-    QTest::addColumn<int>("lastPercent");
-    QTest::newRow("1 page") << 1 << -1 << false << 100;
-    QTest::newRow("2 pages") << 2 << -1 << false << 100;
-    QTest::newRow("7 pages") << 7 << -1 << false << 100;
-    QTest::newRow("page 1 of 3 reads back wrong") << 3 << 1 << false << 55;
-    QTest::newRow("caller's buffer overwritten") << 3 << -1 << true << 100;
-}
-
-void TestProgramming::stepsOfARun()
-{
-    QFETCH(int, pages);
-    QFETCH(int, badPage);
-    QFETCH(bool, overwrite);
-    QFETCH(int, lastPercent);
-    using Step = FirmwareProgrammer::Step;
-    Bench b;
-    const FirmwareProgrammer& programmer = b.proto.firmwareProgrammer();
-    QStringList steps;
-    QObject::connect(&programmer, &FirmwareProgrammer::stepEntered, [&steps](Step s, uint32_t page) {
-        const char* names[] = {"idle", "check", "write", "read", "config", "config read", "done", "failed"};
-        const bool paged = s == Step::WritePage || s == Step::ReadBackPage;
-        steps << QString::fromLatin1(names[int(s)]) + (paged ? QStringLiteral(" %1").arg(page) : QString());
-    });
-    b.image = UpdateFileWriter::randomImage(uint32_t(pages), uint32_t(pages) + 90);
-    std::vector<uint8_t> callers(b.image.begin(), b.image.end());
-    b.proto.startProgramming(callers.data(), uint32_t(callers.size()));
-    if (overwrite)
-        std::fill(callers.begin(), callers.end(), uint8_t(0));
-    for (int i = 0; i < 4 * pages + 8 && b.proto.isProgramming(); ++i) {
-        if (b.lastCode() != rec::cmd::flashRead || uint8_t(b.sent.last().at(4)) != badPage) {
-            b.answerLast();
-            continue;
-        }
-        QByteArray page = b.image.mid(badPage * 1024, 1024);
-        page[700] = char(page[700] ^ 0x01);
-        b.reply(wireFrame(rec::cmd::flashRead, QByteArray(1, char(badPage)) + page));
-    }
-
-    QStringList expected{"check"};
-    for (int p = 0; p <= (badPage < 0 ? pages - 1 : badPage); ++p)
-        expected << QStringLiteral("write %1").arg(p) << QStringLiteral("read %1").arg(p);
-    expected << (badPage < 0 ? QStringList{"config", "config read", "done"} : QStringList{"failed"});
-    QCOMPARE(steps, expected);
-    QVERIFY(!b.proto.isProgramming());
-    QCOMPARE(programmer.stepsTotal(), uint32_t(2 * pages + 3));
-    QCOMPARE(b.progress.size(), int(programmer.stepsDone()) + 1);
-    QCOMPARE(b.progress.last(), (Progress{lastPercent, badPage < 0}));
-    QCOMPARE(b.logs.filter(kPrefix).last(), badPage < 0 ? kSuccess : kVerifyFailed);
-    // Every page went out as the image was when the run started.
-    for (const QByteArray& f : b.sent)
-        if (uint8_t(f.at(3)) == rec::cmd::flashWrite)
-            QCOMPARE(f.mid(5, 1024), b.image.mid(uint8_t(f.at(4)) * 1024, 1024));
-}
-
-// ---------------------------------------------------------------- window
-
-namespace {
-
-// A window connected to a simulated board in its bootloader.
-struct WindowRig : bench::Bench {
-    explicit WindowRig(BoardServer::Options o = {}) : bench::Bench(BoardType::Physics, Program::Bootloader)
-    {
-        o.program = Program::Bootloader;
-        o.linkPath = server->linkPath();
+        o.type = type;
+        o.program = program;
+        o.linkPath = dir.filePath(QString("board%1").arg(boards.size()));
         o.registerForDiscovery = false;
-        server = std::make_unique<BoardServer>(o);
+        o.restartMs = bench::kRestartMs;
+        boards.push_back(std::make_unique<BoardServer>(o));
+        return boards.back()->start() ? boards.back().get() : nullptr;
     }
-    bool connectBoard()
+    QTemporaryDir dir;
+    std::vector<std::unique_ptr<BoardServer>> boards;
+
+private slots:
+    void init() { WaitTimes::setDivisor(bench::kWaitDivisor), boards.clear(); }
+
+    void runs_data()
     {
-        if (!start())
-            return false;
-        click("serialPortAction_Button");
-        return true;
+        QTest::addColumn<QString>("on");
+        QTest::addColumn<int>("target");
+        QTest::addColumn<QString>("codes");   // the image has as many pages as page writes, at least one
+        QTest::addColumn<QString>("progress");
+        QTest::addColumn<QString>("last");
+        const QString one = "0 20 40 60 80 100", refused = "0 20!",
+                      wrong = kPrefix + "ОШИБКА - файл обновления не предназначен для подключённого устройства, запись не начата";
+        QTest::newRow("1 page") << "" << 1 << "00 80 81 82 83" << one << kSuccess;
+        QTest::newRow("3 pages") << "" << 1 << "00 80 81 80 81 80 81 82 83" << "0 11 22 33 44 55 66 77 88 100" << kSuccess;
+        QTest::newRow("2 pages reach 100") << "" << -1 << "00 80 81 80 81 82 83" << "0 14 28 42 57 71 85 100" << kSuccess;
+        QTest::newRow("photocolorimeter file, its bootloader") << "pc" << 11 << "00 80 81 82 83" << one << kSuccess;
+        QTest::newRow("lab file, photocolorimeter") << "pc" << 1 << "00" << refused << wrong;
+        QTest::newRow("main program") << "main" << 1 << "00" << refused << kPrefix + "ОШИБКА - не установлен режим "
+                                         "бутлоадера. Запустите программму бутлоадера командой во вкладке ОБЩЕЕ";
     }
-    bool idle()
+
+    // The engine's run: requests, progress, last line, what the board holds; nothing left to repeat.
+    void runs()
     {
-        return QTest::qWaitFor([this] { return showsProgram() && !window->engine().isWaiting(); }, 10000);
+        QFETCH(QString, on);
+        QFETCH(QString, codes);
+        QFETCH(int, target);
+        const int pages = qMax(1, codes.count("80"));
+        Rig r(on == "pc" ? BoardType::Photocolorimeter : BoardType::Physics,
+              on == "main" ? Program::Main : Program::Bootloader);
+        QVERIFY(r.startAndOpen());
+        r.server->board().setFlashPage(pages, QByteArray(1024, char(0x3C)));   // past the image: kept
+        const QByteArray before = r.memory();
+        QByteArray image;
+        for (uint32_t seed = 1; image.isEmpty() || crcOf(image) >= 0x1000; ++seed)   // logged without leading zeros
+            image = UpdateFileWriter::randomImage(uint32_t(pages), seed);
+        r.eng().stampFwConfig(4711, 7, 17, 5, 24);
+        QByteArray stamped = record(r.eng());
+        le::put16(raw(stamped) + rec::fwcfg::kFwCrc, crcOf(image));
+        le::put16(raw(stamped) + rec::fwcfg::kFwLength, uint16_t(image.size()));
+        r.server->clearRequests();
+        r.eng().startProgramming(u8(image), uint32_t(image.size()), target);
+        QVERIFY(r.ended() && r.idle());
+        QCOMPARE(codesOf(*r.server), codes);
+        QTEST(r.progress.join(' '), "progress");
+        QTEST(r.prog().last(), "last");
+        QCOMPARE(r.memory(), codes.contains("80") ? stamped + image + before.mid(60 + image.size()) : before);
+        if (QTest::currentDataTag() != QByteArray("1 page"))
+            return;
+        const QStringList all = QString("Режим бутлоадера проверен|Старт программирования, запись страницы 0|Успешно записана "
+                                        "0 страница памяти. Всего :1024 байт|Успешно прочитана 0 страница памяти|Верификация "
+                                        "страницы 0 успешной пройдена|Контрольная сумма прошивки файла равна: 0х%1|Запрос на "
+                                        "запись программной конфигурации|Успешная запись конфигурации|Запрос на верификацию "
+                                        "программной конфигурации|Успешное чтение конфигурации|Запись программы и верификация "
+                                        "пройдены успешно!").arg(crcOf(image), 0, 16).split('|').replaceInStrings(QRegularExpression("^"), kPrefix);
+        QCOMPARE(r.prog(), all);
+        QVERIFY(r.indexInLog("СТАРТ - Запрос на запись страницы FLASH памяти № 0") < r.indexInLog(all[1]) &&
+                r.indexInLog("(set_FW_Config)") < r.indexInLog(all[6]));   // a request's start line comes first
     }
-    // Asks the board for its firmware configuration and waits for it.
-    bool readRecord()
+
+    void fedReplies_data()
     {
-        click("bl_fwConf_request_button");
-        return QTest::qWaitFor([this] { return window->engine().fwConfigFromBoard() && !window->engine().isWaiting(); },
-                               10000);
+        QTest::addColumn<int>("size");            // of a second start (-1: none; negative: no buffer)
+        QTest::addColumn<QByteArray>("tamper");   // given instead of the board's reply to that request
+        QTest::addColumn<QString>("progress");
+        QTest::addColumn<QString>("last");
+        const QByteArray ff(1024, char(0xFF)), none;
+        const QString bad = kPrefix + "ОШИБКА - размер образа прошивки ", done = "0 14 28 42 57 71 85 100", failed = "0 0!";
+        QTest::newRow("answered in full") << -1 << none << done << kSuccess;
+        // Two identical pages: the engine's page buffer already holds what page 1 should read back.
+        QTest::newRow("page 1 read back short") << -1 << wireFrame(0x81, "\1" + ff.left(1000)) << "0 14 28 42 57 71!" << kVerifyFailed;
+        QTest::newRow("page 0 given for page 1") << -1 << wireFrame(0x81, '\0' + ff) << "0 14 28 42 57 71!" << kVerifyFailed;
+        QTest::newRow("record read back short") << -1 << wireFrame(0x83, QByteArray(40, 0)) << done + "!" << kConfigFailed;
+        QTest::newRow("status too short") << -1 << wireFrame(0x00, QByteArray(2, 0)) << "0 14!"
+                                          << kPrefix + "ОШИБКА - статус устройства не получен, режим бутлоадера не проверен";
+        // A refused start also ends the run in progress.
+        QTest::newRow("empty") << 0 << none << failed << kPrefix + "ОШИБКА - образ прошивки пуст";
+        QTest::newRow("no buffer") << -2048 << none << failed << kPrefix + "ОШИБКА - образ прошивки пуст";
+        QTest::newRow("1500") << 1500 << none << failed << bad + "не кратен 1024 байтам";
+        QTest::newRow("64 KB") << 65536 << none << failed << bad + "больше 65535 байт";
     }
-    // Open, status, then the bootloader tab, whose handler reads the record: ready to choose a file.
-    bool ready()
+
+    // Only a read-back that carried the page or record passes; the caller's buffer may change once the run has
+    // started; replies outside a run change nothing.
+    void fedReplies()
     {
-        if (!connectBoard() || !idle())
-            return false;
-        tabs("cmds")->setCurrentIndex(1);
-        return QTest::qWaitFor([this] { return window->engine().fwConfigFromBoard() && !window->engine().isWaiting(); },
-                               10000);
-    }
-    void choose(const QString& path)
-    {
-        dialogs.fileAnswers.enqueue(path);
-        click("bl_choose_Sheet_Button");
-    }
-    // Closes the port and opens the other board's.
-    bool switchTo(BoardServer& other)
-    {
-        click("serialPortAction_Button");
-        if (!other.start())
-            return false;
-        combo("serialPortList_comboBox")->addItem(QStringLiteral("(") + other.linkPath() + QStringLiteral(")   other"));
-        combo("serialPortList_comboBox")->setCurrentIndex(combo("serialPortList_comboBox")->count() - 1);
-        click("serialPortAction_Button");
-        return idle();
-    }
-    QProgressBar* bar() { return widget<QProgressBar>("bl_Program_ProgressBar"); }
-    QStringList lines() { return logLines(*window); }
-};
-
-// Gives the board's record bytes of its own past the serial number.
-QByteArray markRecord(BoardServer& s, char fill)
-{
-    QByteArray record = s.board().fwConfig();
-    record.replace(4, 28, QByteArray(28, fill));
-    s.board().setFwConfig(record);
-    return record;
-}
-
-// Everything the board holds that a run could change.
-QByteArray boardMemory(BoardServer& s)
-{
-    return Rig::boardPages(s, 64) + s.board().fwConfig();
-}
-
-} // namespace
-
-void TestProgramming::windowProgramsTheBoard()
-{
-    WindowRig r;
-    QVERIFY(r.connectBoard());
-    QTRY_VERIFY_WITH_TIMEOUT(r.window->engine().deviceInfo().devType == 1, 10000);
-    auto* tabs = r.widget<QTabWidget>("cmds");
-    tabs->setCurrentIndex(1);
-    QTRY_VERIFY_WITH_TIMEOUT(r.button("bl_fwConf_request_button")->isEnabled(), 5000);
-    r.button("bl_fwConf_request_button")->click();
-    QTRY_COMPARE_WITH_TIMEOUT(r.text("bl_fwConf_status_label"), QStringLiteral("Успешно"), 10000);
-
-    const QByteArray image = UpdateFileWriter::randomImage(5, 31);
-    const QString path = writeUpdateFile(r.dir, "fw.rbin", image, header(1, 200, QDate(2026, 11, 20), 4, "Новая"));
-    r.dialogs.fileAnswers.enqueue(path);
-    r.button("bl_choose_Sheet_Button")->click();
-    QCOMPARE(r.text("bl_Program_sheetSize_label"), QStringLiteral("5120"));
-    QVERIFY(r.button("bl_Program_Run_Button")->isEnabled());
-    r.widget<QSpinBox>("bl_Program_SN_SpinBox")->setValue(777001);
-
-    r.server->clearRequests();
-    r.button("bl_Program_Run_Button")->click();
-    QTRY_VERIFY_WITH_TIMEOUT(!r.window->engine().isProgramming(), kRunTimeoutMs);
-    QCOMPARE(r.bar()->value(), 100);
-    QVERIFY(r.bar()->styleSheet().contains(QStringLiteral("background-color: green")));
-    QCOMPARE(Rig::boardPages(*r.server, 5), image);
-
-    const QByteArray boardRecord = r.server->board().fwConfig();
-    const auto* rp = reinterpret_cast<const uint8_t*>(boardRecord.constData());
-    QCOMPARE(le::u32(rp + rec::fwcfg::kSerialNumber), 777001u);
-    QCOMPARE(le::u16(rp + rec::fwcfg::kFwCrc), crcOf(image));
-    QCOMPARE(le::u16(rp + rec::fwcfg::kFwLength), uint16_t(5120));
-    QCOMPARE(rp[rec::fwcfg::kFwVersion], uint8_t(200));
-    QCOMPARE(rp[rec::fwcfg::kBuildDay], uint8_t(20));
-    QCOMPARE(rp[rec::fwcfg::kBuildMonth], uint8_t(11));
-    QCOMPARE(rp[rec::fwcfg::kBuildYear], uint8_t(26));
-    // The read-back refreshed the configuration labels.
-    QCOMPARE(r.text("bl_fwConf_sn_label"), QStringLiteral("777001"));
-    QCOMPARE(r.text("bl_fwConf_len_label"), QStringLiteral("5120 байт"));
-    QCOMPARE(r.text("bl_fwConf_vers_label"), QStringLiteral("200"));
-    QCOMPARE(r.text("bl_fwConf_date_label"), QStringLiteral("20.11.2026"));
-    QCOMPARE(r.text("bl_fwConf_CRC_label"), QStringLiteral("0x") + QString::number(crcOf(image), 16));
-    QCOMPARE(logLines(*r.window).filter(kPrefix).last(), kSuccess);
-    QCOMPARE(r.server->requests().size(), 1 + 2 * 5 + 2);
-}
-
-void TestProgramming::windowShowsFailuresInTheBar()
-{
-    WindowRig r;
-    QVERIFY(r.connectBoard());
-    QTRY_VERIFY_WITH_TIMEOUT(r.window->engine().deviceInfo().devType == 1, 10000);
-    r.widget<QTabWidget>("cmds")->setCurrentIndex(1);
-    const QByteArray first = UpdateFileWriter::randomImage(2, 41);
-    r.dialogs.fileAnswers.enqueue(writeUpdateFile(r.dir, "a.rbin", first, header(1, 250, QDate(2030, 1, 1))));
-    // The tab switch reads the board's record; the file is chosen against it.
-    QTRY_VERIFY_WITH_TIMEOUT(r.window->engine().fwConfigFromBoard() && !r.window->engine().isWaiting(), 10000);
-    r.button("bl_choose_Sheet_Button")->click();
-    QVERIFY(r.button("bl_Program_Run_Button")->isEnabled());
-
-    // A page that reads back wrong: red bar at the step reached, nothing more sent.
-    r.server->board().corruptPageOnRead(0, 5);
-    r.server->clearRequests();
-    r.button("bl_Program_Run_Button")->click();
-    QTRY_VERIFY_WITH_TIMEOUT(!r.window->engine().isProgramming(), kRunTimeoutMs);
-    QCOMPARE(r.bar()->value(), 42);   // 3 of 7 steps
-    QVERIFY(r.bar()->styleSheet().contains(QStringLiteral("background-color: red")));
-    QCOMPARE(logLines(*r.window).filter(kPrefix).last(), kVerifyFailed);
-    QTest::qWait(1200);
-    QCOMPARE(codesOf(r.server->requests()), (QList<uint8_t>{0x00, 0x80, 0x81}));
-
-    // Another file cannot be chosen while a run goes on; the run keeps its image.
-    r.server->board().corruptPageOnRead(-1, 0);
-    const QString other = writeUpdateFile(r.dir, "b.rbin", UpdateFileWriter::randomImage(2, 42), header(1, 251, QDate(2030, 1, 2)));
-    bool tried = false;
-    QObject::connect(r.server.get(), &BoardServer::requestReceived, [&](const QByteArray& f) {
-        if (!tried && uint8_t(f.at(3)) == 0x81) {
-            tried = true;
-            r.dialogs.fileAnswers.enqueue(other);
-            r.window->on_bl_choose_Sheet_Button_clicked();
+        QFETCH(int, size);
+        QFETCH(QByteArray, tamper);
+        Rig r;
+        feedReply(r.eng(), 0x81, QByteArray(1025, 0));
+        QVERIFY(r.sent.isEmpty() && r.progress.isEmpty());
+        QByteArray callers(qMax(2048, size), char(0xFF)), written;
+        r.eng().startProgramming(u8(callers), 2048);
+        if (size != -1)
+            r.eng().startProgramming(size < 0 ? nullptr : u8(callers), uint32_t(qAbs(size)));
+        callers.fill(0);
+        for (int i = 0; i < 12 && r.eng().isProgramming(); ++i) {
+            const QByteArray payload = FrameCodec::payload(r.sent.last());
+            const uint8_t code = FrameCodec::code(r.sent.last());
+            written = code == rec::cmd::setFwConfig ? payload : written;
+            QByteArray reply = wireFrame(code, code == 0 ? QByteArray(9, 0) : code == 0x80 ? payload.left(1)
+                                               : code == 0x81 ? payload + QByteArray(1024, char(0xFF)) : code == 0x83 ? written : "");
+            if (!tamper.isEmpty() && FrameCodec::code(tamper) == code && (code != 0x81 || payload.at(0) == 1))
+                reply = tamper;
+            r.eng().parseReceived(raw(reply), uint32_t(reply.size()));
         }
-    });
-    r.button("bl_Program_Run_Button")->click();
-    QCOMPARE(r.bar()->value(), 0);   // a new run starts green at 0
-    QVERIFY(r.bar()->styleSheet().contains(QStringLiteral("background-color: green")));
-    QTRY_VERIFY_WITH_TIMEOUT(!r.window->engine().isProgramming(), kRunTimeoutMs);
-    QVERIFY(tried);
-    QVERIFY(logLines(*r.window).contains(QStringLiteral("ПРОГРАММИРОВАНИЕ::: Идёт программирование, выбор другого файла недоступен")));
-    QCOMPARE(logLines(*r.window).filter(kPrefix).last(), kSuccess);
-    QCOMPARE(Rig::boardPages(*r.server, 2), first);
-    QCOMPARE(r.text("bl_Program_sheetVers_label"), QStringLiteral("250"));
-}
-
-void TestProgramming::windowRefusesDamagedFiles_data()
-{
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<QStringList>("reasons");
-    const QByteArray good = UpdateFileWriter::build(UpdateFileWriter::randomImage(5, 61), header(1, 200, QDate(2030, 1, 1)));
-    const uint16_t goodCrc = le::u16(reinterpret_cast<const uint8_t*>(good.constData()) + UpdateSheet::kImageCrc);
-    const QString prefix = QStringLiteral("Файл обновления повреждён: ");
-    auto crcLine = [&](uint16_t actual, uint16_t stated) {
-        return prefix + QStringLiteral("контрольная сумма образа 0x%1 не совпадает с указанной в заголовке 0x%2")
-                            .arg(actual, 0, 16)
-                            .arg(stated, 0, 16);
-    };
-    auto image = [](const QByteArray& f, int n) {
-        return crcOf(f.mid(int(UpdateSheet::kImage), n).leftJustified(n, '\0'));
-    };
-
-    QTest::newRow("writer's file") << good << QStringList();
-    const QByteArray cut = good.left(6144);
-    QTest::newRow("cut to 6 KB") << cut
-                                 << QStringList{prefix + "размер файла 6144 байт, а должен быть 101376 байт",
-                                                prefix + "образ прошивки (5120 байт) выходит за конец файла",
-                                                crcLine(image(cut, 5120), goodCrc)};
-    QTest::newRow("longer") << good + "x" << QStringList{prefix + "файл длиннее 101376 байт"};
-    QByteArray damaged = good;
-    damaged[int(UpdateSheet::kImage) + 3000] = char(damaged[int(UpdateSheet::kImage) + 3000] ^ 0x10);
-    QTest::newRow("damaged image") << damaged << QStringList{crcLine(image(damaged, 5120), goodCrc)};
-    // Its checksum agrees with its 1500 bytes: only the length is wrong.
-    QByteArray partPage = good;
-    auto* p = reinterpret_cast<uint8_t*>(partPage.data());
-    le::put16(p + UpdateSheet::kImageLength, 1500);
-    le::put16(p + UpdateSheet::kImageCrc, image(partPage, 1500));
-    QTest::newRow("not whole pages") << partPage
-                                     << QStringList{prefix + "длина образа прошивки 1500 байт не кратна странице (1024 байт)"};
-}
-
-void TestProgramming::windowRefusesDamagedFiles()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(QStringList, reasons);
-    WindowRig r;
-    QVERIFY(r.ready());
-    const QByteArray memoryBefore = boardMemory(*r.server);
-    const int linesBefore = r.lines().size();
-    r.choose(writeFile(r.dir, "f.rbin", file));
-    const QStringList added = r.lines().mid(linesBefore);
-    QCOMPARE(added.filter(QStringLiteral("повреждён")), reasons);
-    QCOMPARE(r.button("bl_Program_Run_Button")->isEnabled(), reasons.isEmpty());
-    QCOMPARE(added.contains(QStringLiteral("Файл обновления успешно загружен")), reasons.isEmpty());
-    if (reasons.isEmpty())
-        return;
-    QCOMPARE(r.text("bl_Program_sheetSize_label"), QStringLiteral("Не загружено"));
-    r.click("bl_Program_Run_Button");
-    QVERIFY(!r.window->engine().isProgramming());
-    QVERIFY(r.requests(0x80).isEmpty());
-    QCOMPARE(boardMemory(*r.server), memoryBefore);
-}
-
-void TestProgramming::windowRunChecksTheBoardItIsOn_data()
-{
-    QTest::addColumn<int>("otherType");
-    QTest::newRow("photocolorimeter bootloader") << int(BoardType::Photocolorimeter);
-    QTest::newRow("another laboratory bootloader") << int(BoardType::Physics);
-}
-
-void TestProgramming::windowRunChecksTheBoardItIsOn()
-{
-    QFETCH(int, otherType);
-    WindowRig r;
-    const QByteArray recordA = markRecord(*r.server, char(0xAA));
-    QVERIFY(r.ready());
-    const QByteArray image = UpdateFileWriter::randomImage(2, 71);
-    const QString path = writeUpdateFile(r.dir, "lab.rbin", image, header(1, 200, QDate(2030, 1, 1)));
-    r.choose(path);
-    QCOMPARE(uint32_t(r.widget<QSpinBox>("bl_Program_SN_SpinBox")->value()), le::u32(reinterpret_cast<const uint8_t*>(recordA.data())));
-
-    BoardServer::Options o;
-    o.type = BoardType(otherType);
-    o.program = Program::Bootloader;
-    o.seed = 2;
-    o.linkPath = r.dir.filePath(QStringLiteral("other"));
-    o.registerForDiscovery = false;
-    BoardServer other(o);
-    const QByteArray recordB = markRecord(other, char(0x55));
-    const QByteArray memoryB = boardMemory(other);
-    QVERIFY(r.switchTo(other));
-
-    // The run button still shows the file of the first board: the run is refused before anything is sent.
-    QVERIFY(r.button("bl_Program_Run_Button")->isEnabled());
-    other.clearRequests();
-    r.click("bl_Program_Run_Button");
-    QCOMPARE(r.lines().last(), QStringLiteral("ПРОГРАММИРОВАНИЕ::: ОШИБКА - устройство переподключено после выбора "
-                                              "файла обновления. Выберите файл снова"));
-    QVERIFY(!r.window->engine().isProgramming());
-    QVERIFY(other.requests().isEmpty());
-    QCOMPARE(boardMemory(other), memoryB);
-
-    // Chosen again on this board before its record was read: refused, the record is not the first board's.
-    r.choose(path);
-    if (o.type == BoardType::Photocolorimeter) {
-        QCOMPARE(r.dialogs.shown.last().text, QStringLiteral("Файл обновления не предназначен для данного устройства!"));
-        QCOMPARE(boardMemory(other), memoryB);
-        return;
+        QTEST(r.progress.join(' '), "progress");
+        const QStringList lines = r.prog();
+        const int writes = r.sentCount(rec::cmd::flashWrite);
+        QTEST(lines.last(), "last");
+        feedStatus(r.eng(), 0);
+        feedReply(r.eng(), 0x83, written);
+        feedReply(r.eng(), 0x80, QByteArray(1, 0));
+        QVERIFY(r.prog() == lines && r.sentCount(rec::cmd::flashWrite) == writes);
     }
-    QCOMPARE(r.lines().last(), QStringLiteral("ПРОГРАММИРОВАНИЕ::: ОШИБКА - конфигурация прошивки не прочитана с "
-                                              "подключённого устройства. Нажмите «Запросить» и выберите файл снова"));
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(r.window->engine().fwConfigRecord()), 60), QByteArray(60, '\0'));
 
-    // Read, chosen, programmed: the board keeps its own serial number and bytes.
-    QVERIFY(r.readRecord());
-    r.choose(path);
-    r.click("bl_Program_Run_Button");
-    QTRY_VERIFY_WITH_TIMEOUT(!r.window->engine().isProgramming(), kRunTimeoutMs);
-    QCOMPARE(r.lines().filter(kPrefix).last(), kSuccess);
-    QCOMPARE(Rig::boardPages(other, 2), image);
-    QCOMPARE(other.board().fwConfig().left(32), recordB.left(32));
-}
+    void window_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("reasons");
+        QTest::addColumn<QString>("last");
+        const QByteArray good = file(UpdateFileWriter::randomImage(3, 81));
+        const QString p = "Файл обновления повреждён: ";
+        auto crcLine = [&](const QByteArray& f) {
+            return p + QStringLiteral("контрольная сумма образа 0x%1 не совпадает с указанной в заголовке 0x%2")
+                           .arg(crcOf(f.mid(int(UpdateSheet::kImage), 3072).leftJustified(3072, '\0')), 0, 16)
+                           .arg(le::u16(u8(good) + UpdateSheet::kImageCrc), 0, 16);
+        };
+        QByteArray damaged = good, part = good;
+        damaged[int(UpdateSheet::kImage) + 2000] = char(damaged[int(UpdateSheet::kImage) + 2000] ^ 0x10);
+        le::put16(raw(part) + UpdateSheet::kImageLength, 1500);   // its checksum agrees with its 1500 bytes
+        le::put16(raw(part) + UpdateSheet::kImageCrc, crcOf(part.mid(int(UpdateSheet::kImage), 1500)));
+        QTest::newRow("success") << good << QStringList() << kSuccess;
+        QTest::newRow("page fails verification") << good << QStringList() << kVerifyFailed;
+        QTest::newRow("port lost") << good << QStringList() << kPrefix + "ОШИБКА - порт закрыт, программирование прервано";
+        QTest::newRow("cut to 6 KB") << good.left(6144) << QStringList{p + "размер файла 6144 байт, а должен быть 101376 байт",
+                                        p + "образ прошивки (3072 байт) выходит за конец файла", crcLine(good.left(6144))} << "";
+        QTest::newRow("longer") << good + "x" << QStringList{p + "файл длиннее 101376 байт"} << "";
+        QTest::newRow("damaged image") << damaged << QStringList{crcLine(damaged)} << "";
+        QTest::newRow("not whole pages") << part << QStringList{p + "длина образа прошивки 1500 байт не кратна странице (1024 байт)"} << "";
+    }
 
-void TestProgramming::windowRunIsNotBrokenByClicks_data()
-{
-    QTest::addColumn<QString>("ending");
-    QTest::newRow("success") << QString();
-    QTest::newRow("page fails verification") << QStringLiteral("corrupt");
-    QTest::newRow("port lost") << QStringLiteral("lost");
-    QTest::newRow("port closed by the user") << QStringLiteral("close");
-}
-
-void TestProgramming::windowRunIsNotBrokenByClicks()
-{
-    QFETCH(QString, ending);
-    // Replies at the line's real speed leave room for the user between them.
-    BoardServer::Options o;
-    o.baud = 115200;
-    WindowRig r(o);
-    QVERIFY(r.ready());
-    const QByteArray image = UpdateFileWriter::randomImage(3, 81);
-    r.choose(writeUpdateFile(r.dir, "a.rbin", image, header(1, 250, QDate(2030, 1, 1))));
-    // A control already off before the run stays off after it.
-    r.button("bl_fwConf_request_button")->setEnabled(false);
-    const QList<QWidget*> locked = {r.tabs("cmds")->tabBar(),          r.widget("dev_info"),
-                                    r.button("bl_fwConf_request_button"), r.button("bl_choose_Sheet_Button"),
-                                    r.button("bl_Program_Run_Button"),    r.widget("hwConfig_GroupBox"),
-                                    r.widget("bl_atCmd_GroupBox")};
-    auto ownStates = [&] {
-        QList<bool> out;
-        for (QWidget* w : locked)
-            out << !w->testAttribute(Qt::WA_ForceDisabled);
-        return out;
-    };
-    const QList<bool> before = ownStates();
-    QCOMPARE(before.count(true), locked.size() - 1);
-
-    // While page 1 is written the status tab is shown (its handler asks for the
-    // status, auto-update being on) and the status button's slot runs; then the run ends its way.
-    if (ending == QLatin1String("corrupt"))
-        r.server->board().corruptPageOnRead(1, 9);
-    QObject::connect(r.server.get(), &BoardServer::requestReceived, [&](const QByteArray& f) {
-        if (uint8_t(f.at(3)) == 0x80 && uint8_t(f.at(4)) == 1) {
-            r.tabs("cmds")->setCurrentIndex(0);
+    // A file chosen and run from the window: damaged files refused; controls locked and given back their own
+    // states, clicks refused during the run; the bar and the record shown afterwards.
+    void window()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, reasons);
+        QFETCH(QString, last);
+        const QByteArray tag = QTest::currentDataTag(), image = bytes.mid(int(UpdateSheet::kImage), 3072);
+        Rig r;
+        QVERIFY(r.ready());
+        const QByteArray before = r.memory();
+        const int from = r.lines("log_Edit").size();
+        r.choose(bytes);
+        const QStringList added = r.lines("log_Edit").mid(from).replaceInStrings(QRegularExpression("^.{24}"), "");
+        QCOMPARE(added.filter("повреждён"), reasons);
+        QCOMPARE(added.contains("Файл обновления успешно загружен"), reasons.isEmpty());
+        QCOMPARE(r.text("bl_Program_sheetSize_label"), QString(reasons.isEmpty() ? "3072" : "Не загружено"));
+        r.server->clearRequests();
+        r.widget<QSpinBox>("bl_Program_SN_SpinBox")->setValue(777001);
+        r.button("bl_fwConf_request_button")->setEnabled(false);   // off before the run, off after it
+        const QList<QWidget*> locked = {r.tabs("cmds")->tabBar(), r.widget("dev_info"), r.button("bl_fwConf_request_button"),
+                                        r.button("bl_choose_Sheet_Button"), r.button("bl_Program_Run_Button"),
+                                        r.widget("hwConfig_GroupBox"), r.widget("bl_atCmd_GroupBox")};
+        auto states = [&] { QString s; for (QWidget* w : locked) s += w->testAttribute(Qt::WA_ForceDisabled) ? '0' : '1'; return s; };
+        QCOMPARE(states(), QString(reasons.isEmpty() ? "1101111" : "1101011"));
+        r.server->board().corruptPageOnRead(tag == "page fails verification" ? 1 : -1, 9);
+        QObject::connect(r.server.get(), &BoardServer::requestReceived, [&](const QByteArray& f) {
+            if (FrameCodec::payload(f).at(0) == 1 && FrameCodec::code(f) == rec::cmd::flashRead && tag == "port lost")
+                r.server->disconnectNow();
+            if (FrameCodec::payload(f).at(0) != 1 || FrameCodec::code(f) != rec::cmd::flashWrite)
+                return;
+            QCOMPARE(states() + QString::number(r.button("serialPortAction_Button")->isEnabled()), QString("00000001"));
+            r.tabs("cmds")->setCurrentIndex(0);   // auto-update asks for the status
             r.window->on_getInfo_Button_clicked();
-        } else if (uint8_t(f.at(3)) == 0x81 && uint8_t(f.at(4)) == 1 && ending == QLatin1String("lost")) {
-            r.server->disconnectNow();
-        } else if (uint8_t(f.at(3)) == 0x81 && uint8_t(f.at(4)) == 1 && ending == QLatin1String("close")) {
-            r.click("serialPortAction_Button");
+            r.dialogs.fileAnswers.enqueue(r.writeFile("b.rbin", UpdateFileWriter::build(image, bench::header(1, 201))));
+            r.window->on_bl_choose_Sheet_Button_clicked();
+        });
+        r.click("bl_Program_Run_Button");
+        QVERIFY(r.ended());
+        if (!reasons.isEmpty()) {
+            QVERIFY(r.server->requests().isEmpty() && r.memory() == before);
+            return;
         }
-    });
-    r.server->clearRequests();
-    r.click("bl_Program_Run_Button");
-    QVERIFY(r.window->engine().isProgramming());
-    for (QWidget* w : locked)
-        QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
-    QVERIFY(r.button("serialPortAction_Button")->isEnabled());   // the port can always be closed
-
-    QTRY_VERIFY_WITH_TIMEOUT(!r.window->engine().isProgramming(), kRunTimeoutMs);
-    QCOMPARE(r.lines().count(kRefusedRequest), 2);
-    QCOMPARE(ownStates(), before);
-    const QString last = r.lines().filter(kPrefix).last();
-    if (ending.isEmpty()) {
-        QCOMPARE(last, kSuccess);
-        QCOMPARE(codesOf(r.server->requests()), (QList<uint8_t>{0x00, 0x80, 0x81, 0x80, 0x81, 0x80, 0x81, 0x82, 0x83}));
-        QCOMPARE(Rig::boardPages(*r.server, 3), image);
-        // After the run the status tab asks again.
-        r.tabs("cmds")->setCurrentIndex(1);
+        QVERIFY(r.countLog("Идёт программирование: запрос не отправлен") == 2 &&
+                r.countLog(kPrefix + "Идёт программирование, выбор другого файла недоступен") == 1);
+        QCOMPARE(states(), QString("1101111"));
+        QCOMPARE(r.prog().last(), last);
+        QVERIFY(r.idle() && r.isOpen() == (tag != "port lost"));
+        const auto* bar = r.widget<QProgressBar>("bl_Program_ProgressBar");
+        if (last == kVerifyFailed)
+            QVERIFY(bar->value() == 55 && bar->styleSheet().contains("background-color: red") && r.requests(0x81).size() == 2);
+        if (last != kSuccess)
+            return;
+        QVERIFY(bar->value() == 100 && bar->styleSheet().contains("background-color: green") && r.server->requests().size() == 9);
+        QVERIFY(r.memory(3) == record(r.eng()) + image && r.server->board().fwConfig() == record(r.eng()));
+        const QStringList shown{r.text("bl_fwConf_sn_label"), r.text("bl_fwConf_len_label"), r.text("bl_fwConf_vers_label"),
+                                r.text("bl_fwConf_date_label"), r.text("bl_fwConf_CRC_label")};
+        QCOMPARE(shown, (QStringList{"777001", "3072 байт", "200", "17.05.2024", "0x" + QString::number(crcOf(image), 16)}));
+        r.tabs("cmds")->setCurrentIndex(1);   // after the run the status tab asks again
         r.tabs("cmds")->setCurrentIndex(0);
-        QTRY_COMPARE_WITH_TIMEOUT(r.requests(0x00).size(), 2, 5000);
-    } else if (ending == QLatin1String("corrupt")) {
-        QCOMPARE(last, kVerifyFailed);
-    } else {
-        QCOMPARE(last, QStringLiteral("ПРОГРАММИРОВАНИЕ::: ОШИБКА - порт закрыт, программирование прервано"));
-        // The run's request is not repeated into the next port.
-        QVERIFY(!r.window->engine().isWaiting());
-        QVERIFY(!r.isOpen());
+        QTRY_COMPARE(r.requests(rec::cmd::getInfo).size(), 2);
     }
-}
+
+    // A file and record taken from one board are never used on the board that answers after the port reopened.
+    void recordOfTheBoardItRunsOn()
+    {
+        Rig r;
+        QVERIFY(r.ready());
+        const QByteArray lab = file(UpdateFileWriter::randomImage(2, 71));
+        r.choose(lab);
+        r.click("serialPortAction_Button");
+        QByteArray other = r.server->board().fwConfig();   // another board: its own serial number and bytes
+        r.server->board().setFwConfig(other.replace(0, 32, QByteArray(32, char(0x05))));
+        QVERIFY(r.openAndWaitStatus());
+        const QByteArray before = r.memory();
+        r.click("bl_Program_Run_Button");   // still enabled with the file chosen before
+        QCOMPARE(r.prog().last(), kPrefix + "ОШИБКА - устройство переподключено после выбора файла обновления. Выберите файл снова");
+        QVERIFY(!r.eng().isProgramming() && r.memory() == before);
+        r.choose(lab);   // before this board's record was read
+        QCOMPARE(r.prog().last(), kPrefix + "ОШИБКА - конфигурация прошивки не прочитана с подключённого устройства. "
+                                            "Нажмите «Запросить» и выберите файл снова");
+        QCOMPARE(record(r.eng()), QByteArray(60, 0));
+        r.click("bl_fwConf_request_button");
+        QVERIFY(r.recordRead());
+        r.choose(lab);
+        r.click("bl_Program_Run_Button");
+        QVERIFY(r.ended());
+        QCOMPARE(r.prog().last(), kSuccess);
+        QVERIFY(r.memory(2).mid(60) == lab.mid(int(UpdateSheet::kImage), 2048) && r.server->board().fwConfig().left(32) == other.left(32));
+    }
+
+    void badLine_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("replies lost") << "lost";
+        QTest::newRow("replies damaged") << "damaged";
+        QTest::newRow("replies split") << "split";
+        QTest::newRow("replies late") << "late";   // under the reply time
+        QTest::newRow("board vanishes before a write") << "vanish before";
+        QTest::newRow("board vanishes after a write") << "vanish after";
+    }
+
+    // Firmware, hardware configuration and user calibration over a line with one fault: each ends by itself, holds
+    // old or new data, never a mixture, success and read-backs tell the truth; the link health counts the line.
+    void badLine()
+    {
+        QFETCH(QString, fault);
+        WaitTimes::setDivisor(8);
+        BoardServer::Options o;
+        o.dropProbability = fault == "lost" ? 0.25 : 0;
+        o.corruptProbability = fault == "damaged" ? 0.25 : 0;
+        o.split = fault == "split";
+        o.delayMs = fault == "late" ? 60 : 0;
+        BoardServer* server = board(BoardType::Physics, Program::Bootloader, o);
+        QVERIFY(server);
+        VirtualBoard& lab = server->board();
+        proto_Vorlen_v2 engine;
+        Oru_SerialPort link;
+        LinkHealth health;
+        health.attach(&engine);
+        QStringList lines;
+        QObject::connect(&engine, &proto_Vorlen_v2::_transmit_data, &link, &Oru_SerialPort::send);
+        QObject::connect(&link, &Oru_SerialPort::_data_recevied, &engine, &proto_Vorlen_v2::parseReceived);
+        QObject::connect(&engine, &proto_Vorlen_v2::log, [&](const QString& l) { lines << l; });
+        bool armed = true;   // the board vanishes at the first write of each step
+        const QList<int> writes{rec::cmd::flashWrite, rec::cmd::setHwConfig, rec::cmd::setUserData};
+        QObject::connect(server, &BoardServer::requestReceived, [&](const QByteArray& f) {
+            if (!fault.startsWith("vanish") || !armed || !writes.contains(uint8_t(f.at(3))))
+                return;
+            armed = false;
+            QTimer::singleShot(0, server, [&] { server->disconnectNow(); });   // once the board has carried it out
+            if (fault.endsWith("before"))
+                server->disconnectNow();
+        });
+        auto open = [&] { return link.openPort(server->linkPath(), 115200, 8, 'n', 1) == 0; };
+        auto reopen = [&] {   // brings a vanished board back for the read-back and the next step
+            if (!server->isUp())
+                server->reconnect(), link.closePort();
+            armed = true;
+            return until([&] { return link.isOpen() || open(); });
+        };
+        QVERIFY(open());
+        const QByteArray image = randomBytes(2048, 2);
+        engine.stampFwConfig(4711, 7, 17, 5, 24);
+        QByteArray stamped = record(engine);
+        le::put16(raw(stamped) + rec::fwcfg::kFwCrc, crcOf(image));
+        le::put16(raw(stamped) + rec::fwcfg::kFwLength, 2048);
+        engine.startProgramming(u8(image), 2048);
+        QVERIFY(until([&] { return !engine.isProgramming(); }));
+        const QString verdict = lines.filter(kPrefix).last();
+        QVERIFY2(QStringList({kSuccess, kVerifyFailed, kConfigFailed, kPrefix + "Завершено",
+                              kPrefix + "ОШИБКА - принят неожидаемый ответ"}).contains(verdict), qPrintable(verdict));
+        int successes = verdict == kSuccess;
+        QVERIFY(!successes || (lab.flashPage(0) + lab.flashPage(1) == image && lab.fwConfig() == stamped));
+        for (const int n : {288, 40}) {   // hardware configuration in the bootloader, user calibration in the main one
+            const bool hw = n == 288;
+            const QByteArray before = randomBytes(n, n), after = randomBytes(n, n + 1);
+            hw ? lab.setHwConfig(before) : (lab.setProgram(Program::Main), lab.setUserData(before));
+            QVERIFY(reopen());
+            const int from = lines.size();
+            hw ? engine.writeHwConfig(u8(after)) : engine.writeUserData(u8(after), uint8_t(n));
+            QVERIFY(until([&] { return !engine.isWaiting(); }));
+            const bool reported = lines.mid(from).filter("Успешная запись").size() == 1;
+            QVERIFY(reopen());
+            const int readFrom = lines.size();
+            engine.sendCommand(hw ? rec::cmd::getHwConfig : rec::cmd::getUserData, nullptr, 0);
+            QVERIFY(until([&] { return !engine.isWaiting(); }));
+            const QByteArray held = hw ? lab.hwConfig() : lab.userData();
+            const uint8_t* shown = hw ? engine.hwConfigRecord() : engine.userDataRecord();
+            if (!lines.mid(readFrom).filter("Принят ожидаемый ответ").isEmpty())
+                QCOMPARE(QByteArray(reinterpret_cast<const char*>(shown), n), held);
+            QVERIFY((held == before || held == after) && (!reported || held == after));
+            successes += reported;
+        }
+        QCOMPARE(health.transmissions(), uint64_t(lines.filter("Отправка команды, попытка").size()));
+        QCOMPARE(health.repeats(), uint64_t(lines.filter(QRegularExpression("попытка [23]$")).size()));
+        QCOMPARE(health.timeouts(), uint64_t(lines.filter("исчерпаны попытки").size()));
+        QCOMPARE(health.checksumErrors(), uint64_t(lines.filter("Неверная контрольная сумма").size()));
+        QCOMPARE(health.medianRoundTripMs() >= 0, health.replies() > 0);
+        // The fault did happen; a line that only splits or delays replies still carries every write.
+        if (fault.startsWith("vanish"))
+            QVERIFY(verdict == kPrefix + "Завершено" && health.timeouts() > 0);
+        else if (fault == "lost" || fault == "damaged")
+            QVERIFY(health.repeats() > 0 && (health.checksumErrors() > 0) == (fault == "damaged"));
+        else
+            QCOMPARE(successes, 3);
+    }
+
+    void cliUsageErrors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("message");
+        const QString p = "--port";
+        QTest::newRow("no command") << QStringList() << "не задана команда";
+        QTest::newRow("unknown command") << QStringList{"burn"} << "неизвестная команда «burn»";
+        QTest::newRow("flash without port") << QStringList{"flash", "fw.rbin"} << "хотя бы один параметр --port";
+        QTest::newRow("flash without file") << QStringList{"flash", p, "a"} << "нужен ровно один файл";
+        QTest::newRow("two ports to backup") << QStringList{"backup", p, "a", p, "b", "--out", "x.json"} << "ровно один";
+        QTest::newRow("unknown option") << QStringList{"info", p, "a", "--bogus"} << "неизвестный параметр --bogus";
+        QTest::newRow("same port twice") << QStringList{"info", p, "a", p, "a"} << "указан дважды";
+        QTest::newRow("archive without csv") << QStringList{"archive", p, "a"} << "не задан параметр --csv";
+        QTest::newRow("missing update file") << QStringList{"flash", p, "a", "%/none.rbin"} << "Нечитаемый формат файла";
+        QTest::newRow("not an update file") << QStringList{"flash", p, "a", "%/junk"} << "Файл обновления повреждён";
+        QTest::newRow("not a backup") << QStringList{"restore", p, "a", "%/junk"} << "не JSON";
+        QTest::newRow("no folder for output") << QStringList{"backup", p, "a", "--out", "%/no/x.json"} << "Нет папки";
+    }
+
+    // Exit code 2, the reason on the error stream, and in JSON too.
+    void cliUsageErrors()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, message);
+        const Run plain(args.replaceInStrings("%/junk", QCoreApplication::applicationFilePath()).replaceInStrings("%", dir.path()));
+        QVERIFY2(plain.code == 2 && plain.err.contains(message), qPrintable(plain.err));
+        const Run json(args << "--json");
+        QVERIFY(json.code == 2 && json.json("exitCode") == 2);
+    }
+
+    // Four boards in one run: a bootloader that programs, one that refuses page 1, a main program switched to its
+    // bootloader, programmed and started, and a photocolorimeter that is neither switched nor written.
+    void cliFlashesSeveralBoards()
+    {
+        BoardServer* good = board(BoardType::Physics, Program::Bootloader);
+        BoardServer* refusing = board(BoardType::Physics, Program::Bootloader);
+        BoardServer* running = board(BoardType::Chemistry, Program::Main);
+        QVERIFY(good && refusing && running && board(BoardType::Photocolorimeter, Program::Main));
+        refusing->board().refusePageWrite(1);
+        const QByteArray image = UpdateFileWriter::randomImage(3, 11), before = running->board().fwConfig();
+        QStringList args{"flash", "--json", "--start", dir.filePath("fw.rbin")};
+        QVERIFY(UpdateFileWriter::write(args.last(), image, bench::header(1, 7, QDate(2026, 1, 15))));
+        for (const auto& b : boards)
+            args << "--port" << b->linkPath();
+        const Run r(args);
+        const QJsonValue result = r.json("boards");
+        QVERIFY(r.code == 1 && result[0]["ok"].toBool() && result[2]["ok"].toBool());
+        QCOMPARE(result[1]["message"].toString(), QString("Программирование прервано на 33 %, страница 1: плата отказала - "
+                                                          "недопустимая команда, ошибка контрольной суммы, или формата запроса"));
+        QCOMPARE(result[3]["message"].toString(), QString("Файл обновления не предназначен для данного устройства! (файл для "
+                                                          "программы 1, плата: фотоколориметр, основная программа)"));
+        QVERIFY(result[2]["health"]["timeouts"] == 0 && result[2]["health"]["replies"].toInt() >= 9);
+        for (BoardServer* ok : {good, running})
+            QVERIFY(ok->board().flashPage(0) + ok->board().flashPage(1) + ok->board().flashPage(2) == image &&
+                    ok->board().program() == Program::Main);
+        // The refusing board got no record and was not started; the other family got the status only.
+        QVERIFY(codesOf(*refusing) == "00 83 83 00 80 81 80" && refusing->board().program() == Program::Bootloader &&
+                codesOf(*boards.back()) == "00");
+        // The switched board kept its own serial number and took the file's version.
+        QVERIFY(codesOf(*running).contains(QByteArray(1, char(rec::cmd::bootloaderInit)).toHex()));
+        QVERIFY(running->board().fwConfig().left(4) == before.left(4) && running->board().fwConfig().at(int(rec::fwcfg::kFwVersion)) == 7);
+        const Run again({"flash", "--port", good->linkPath(), args[3]});   // the same version again: refused, not switched
+        QVERIFY2(again.code == 1 && again.out.contains("старую или аналогичную версию") && codesOf(*good).endsWith("00 83"), qPrintable(again.out));
+    }
+
+    void cliBackupThenRestore()
+    {
+        BoardServer* b = board(BoardType::Physics, Program::Main);
+        BoardServer* other = board(BoardType::Chemistry, Program::Main);
+        QVERIFY(b && other);
+        const QByteArray hw(rec::hwcfg::kSize, '\x11'), user(rec::user::kPhysicsSize, '\x22');
+        b->board().setHwConfig(hw);
+        b->board().setUserData(user);
+        const QString copy = dir.filePath("copy.json");
+        QCOMPARE(Run({"backup", "--port", b->linkPath(), "--out", copy}).code, 0);
+        b->board().setHwConfig(QByteArray(rec::hwcfg::kSize, '\x33'));
+        b->board().setUserData(QByteArray(rec::user::kPhysicsSize, '\x44'));
+        QCOMPARE(Run({"restore", "--json", "--port", b->linkPath(), copy}).code, 0);
+        QCOMPARE(b->board().hwConfig() + b->board().userData(), hw + user);
+        QCOMPARE(b->board().program(), Program::Main);   // back in the program it ran
+        // A copy of another type is refused by the board's status; a damaged copy is refused before any write.
+        const Run refused({"restore", "--port", other->linkPath(), copy});
+        QVERIFY(refused.code == 1 && refused.out.contains("Резервная копия другой платы") && codesOf(*other) == "00");
+        QFile f(copy);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        const QByteArray damaged = f.readAll().replace("11111111", "11111112");
+        QVERIFY(f.seek(0) && f.write(damaged) == damaged.size() && f.flush());
+        const Run bad({"restore", "--port", b->linkPath(), copy});
+        QVERIFY(bad.code == 2 && bad.err.contains("контрольная сумма не совпадает"));
+    }
+};
 
 QTEST_MAIN(TestProgramming)
 #include "test_programming.moc"

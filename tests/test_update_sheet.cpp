@@ -1,96 +1,41 @@
-// Update files: the loader's block and fields, the file writer and the mkrbin
-// tool, and the programming view's file choice (device check, version
-// question, scratch copy), its configuration labels and its progress bar.
-#include <QFileInfo>
-#include <QLabel>
-#include <QPlainTextEdit>
+// Update files: what the loader reads from any bytes, the writer and the mkrbin
+// tool, and the programming view: file choice, labels and the run's checks.
+#include <QCryptographicHash>
 #include <QProcess>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QSpinBox>
-#include <QTemporaryDir>
-#include <QtTest>
 
-#include <memory>
-
+#include "BoardBench.h"
 #include "LittleEndian.h"
-#include "Records.h"
-#include "ScriptedDialogs.h"
 #include "UpdateSheet.h"
-#include "firmware_test_support.h"
-
-using namespace fwtest;
 
 namespace {
 
-const QString kQuestion = QStringLiteral("Данный файл обновления содержит старую или аналогичную версию. Выполнить?");
-const QString kWrongDevice = QStringLiteral("Файл обновления не предназначен для данного устройства!");
-
-QByteArray fwRecord(uint32_t serial, uint16_t crc, uint16_t length, uint8_t version, const QDate& date)
+const int kSize = int(UpdateSheet::kSize);
+QString digest(const QByteArray& b) { return QCryptographicHash::hash(b, QCryptographicHash::Md5).toHex().left(8); }
+// All the loader tells of a file in one line, the block it holds by its digest first.
+QString describe(const UpdateSheet& s)
 {
-    QByteArray r(int(rec::fwcfg::kSize), '\0');
-    auto* p = reinterpret_cast<uint8_t*>(r.data());
-    le::put32(p + rec::fwcfg::kSerialNumber, serial);
-    le::put16(p + rec::fwcfg::kFwCrc, crc);
-    le::put16(p + rec::fwcfg::kFwLength, length);
-    p[rec::fwcfg::kFwVersion] = version;
-    if (date.isValid()) {
-        p[rec::fwcfg::kBuildDay] = uint8_t(date.day());
-        p[rec::fwcfg::kBuildMonth] = uint8_t(date.month());
-        p[rec::fwcfg::kBuildYear] = uint8_t(date.year() - 2000);
-    }
-    return r;
+    int forMode = -1;
+    for (int mode = 255; mode >= 0; --mode)
+        forMode = s.isForDevice(uint8_t(mode)) ? mode : forMode;
+    const QString notes = s.releaseNotesText();
+    return QStringLiteral("%1 %2 %3 v%4 hw%5 for %6 %7 image %8 [%9")
+        .arg(digest(QByteArray(reinterpret_cast<const char*>(s.data()), kSize))).arg(s.imageLength()).arg(s.imageCrc(), 0, 16)
+        .arg(s.fwVersion()).arg(s.hwVersionSupported()).arg(forMode).arg(s.buildDate().toString(Qt::ISODate)).arg(s.image()[0], 0, 16)
+        .arg(notes.left(20) + QStringLiteral("] %1 defects %2").arg(notes.size()).arg(s.defects().size()));
 }
-
-// A window whose engine believes a board with this mode and record is attached.
-struct ViewFixture {
-    MainWindow w;
-    ScriptedDialogs dialogs;
-    QTemporaryDir dir;
-
-    ViewFixture(uint8_t progMode, const QByteArray& record, uint8_t flags = 3)
-    {
-        w.setDialogs(&dialogs);
-        feedStatus(w.engine(), progMode, 0, flags);
-        // As the board answers get_FW_Config: a file is chosen only against a record read from the board.
-        boardRecord(record);
-    }
-    void boardRecord(const QByteArray& record) { feedReply(w.engine(), rec::cmd::getFwConfig, record); }
-
-    void choose(const QString& path)
-    {
-        dialogs.fileAnswers.enqueue(path);
-        w.on_bl_choose_Sheet_Button_clicked();
-    }
-
-    QString text(const char* name) { return widget<QLabel>(w, name)->text(); }
-    // The button's own state: its tab stays disabled while no port is open.
-    bool runEnabled() { return !widget<QPushButton>(w, "bl_Program_Run_Button")->testAttribute(Qt::WA_ForceDisabled); }
-    int questions() const
-    {
-        int n = 0;
-        for (const auto& s : dialogs.shown)
-            n += s.kind == QLatin1String("question");
-        return n;
-    }
-
-    // Starts a run and returns the first page-write frame the engine builds,
-    // after a bootloader status reply.
-    QByteArray firstPageFrame()
-    {
-        QList<QByteArray> sent;
-        auto c = QObject::connect(&w.engine(), &proto_Vorlen_v2::_transmit_data,
-                                  [&sent](uint8_t* b, uint32_t n) { sent << QByteArray(reinterpret_cast<char*>(b), int(n)); });
-        w.on_bl_Program_Run_Button_clicked();
-        QByteArray reply = wireFrame(rec::cmd::getInfo, QByteArray(9, '\0'));   // laboratory bootloader
-        w.engine().parseReceived(reinterpret_cast<uint8_t*>(reply.data()), uint32_t(reply.size()));
-        QObject::disconnect(c);
-        for (const QByteArray& f : sent)
-            if (uint8_t(f.at(3)) == rec::cmd::flashWrite)
-                return f;
-        return {};
-    }
-};
+UpdateFileWriter::Header header(int target, int version, const QDate& date, const QByteArray& notes = QByteArray())
+{
+    UpdateFileWriter::Header h = bench::header(uint8_t(target), uint8_t(version), date, 4);
+    h.notes = notes;
+    return h;
+}
+QByteArray fwRecord(uint32_t serial, int version, const QDate& d)
+{
+    QByteArray r(60, '\0');
+    le::put32(raw(r), serial);
+    return r.replace(48, 4, bytes({version, d.day(), d.month(), d.year() - 2000}));
+}
 
 } // namespace
 
@@ -98,424 +43,182 @@ class TestUpdateSheet : public QObject
 {
     Q_OBJECT
 private slots:
-    void writtenFileReadsBack();
-    void headerFieldsAtTheirOffsets();
-    void shortLongAndMissingFiles();
-    void releaseNotesStayInTheirRegion();
-    void targetProgramMatchesBootloaderOnly_data();
-    void targetProgramMatchesBootloaderOnly();
-    void writerRefusesWhatCannotBeProgrammed();
-    void mkrbinWritesAndRefuses();
-
-    void fileDialogAndUnreadableFile();
-    void versionQuestion_data();
-    void versionQuestion();
-    void acceptedFileFillsTheView();
-    void rejectedOrDeclinedFileIsNeverProgrammed();
-    void shortImageIsNotStarted();
-    void configurationLabels();
-    void progressBarColours();
+    void loader_data();
+    void loader();
+    void writerAndTool();
+    void choice_data();
+    void choice();
+    void runAndLabels();
 };
 
-void TestUpdateSheet::writtenFileReadsBack()
+void TestUpdateSheet::loader_data()
 {
-    QTemporaryDir dir;
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("fields");   // %1 the digest of the file's first block
     const QByteArray image = UpdateFileWriter::randomImage(3, 11).left(3000);
-    const QByteArray notes = QStringLiteral("Исправлена калибровка").toUtf8();
-    const QString path = writeUpdateFile(dir, "a.rbin", image, header(11, 7, QDate(2025, 3, 9), 4, notes));
-    QCOMPARE(QFileInfo(path).size(), qint64(UpdateSheet::kSize));
+    QTest::newRow("written") << UpdateFileWriter::build(image, header(11, 7, QDate(2025, 3, 9), "Исправлена калибровка"))
+                             << "%1 3072 " + QString::number(Crc16().calc(u8(image + QByteArray(72, '\xFF')), 3072), 16) +
+                                    " v7 hw4 for 10 2025-03-09 image " + QString::number(uint8_t(image[0]), 16) + " [Исправлена калибровк] 21 defects 0";
+    QByteArray fields(kSize, '\0');
+    fields.replace(0x400, 7, bytes({0xCD, 0xAB, 0x00, 0x20, 5, 0, 0})).replace(0x801, 6, bytes({24, 2, 29, 200, 9, 1}));
+    fields.replace(0xC00, 2, bytes({0x11, 0x5A})).replace(0x10C00, 5, QByteArray("abc\0d", 5));
+    const QString known = QStringLiteral("%1 8192 abcd v200 hw9 for 0 %2 image 5a [%3] %4 defects 1");
+    QTest::newRow("fields") << fields << known.arg("%1", "2024-02-29", "abc", "3");
+    QTest::newRow("no 13th month") << QByteArray(fields).replace(0x802, 1, "\x0d") << known.arg("%1", "", "abc", "3");
+    QTest::newRow("notes cut at their length") << QByteArray(fields).replace(0x404, 1, "\x02") << known.arg("%1", "2024-02-29", "ab", "2");
+    QTest::newRow("notes end with the block") << QByteArray(fields).replace(0x404, 2, "\xFF\xFF").replace(0x10C00, 32768, QByteArray(32768, 'z'))
+                                              << known.arg("%1", "2024-02-29", QString(20, 'z'), "32768");
+    QTest::newRow("short") << QByteArray(2100, 0x55) << "%1 21845 5555 v85 hw85 for 84  image 0 [] 0 defects 4";
+    QTest::newRow("empty, target 0 never wraps") << QByteArray() << "%1 0 0 v0 hw0 for -1  image 0 [] 0 defects 3";
+    QTest::newRow("long") << UpdateFileWriter::randomImage(196, 3) << "%1";
+    QTest::newRow("missing") << QByteArray("missing") << "%1";
+}
 
+// Each file is read after a full file of other bytes: nothing of that may remain.
+void TestUpdateSheet::loader()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, fields);
+    bench::Bench b;
     auto sheet = std::make_unique<UpdateSheet>();
-    QVERIFY(sheet->read(path));
-    QCOMPARE(sheet->imageLength(), uint16_t(3072));
-    const QByteArray loaded(reinterpret_cast<const char*>(sheet->image()), 3072);
-    QCOMPARE(loaded.left(3000), image);
-    QCOMPARE(loaded.mid(3000), QByteArray(72, char(0xFF)));
-    QCOMPARE(sheet->imageCrc(), Crc16().calc(reinterpret_cast<const uint8_t*>(loaded.constData()), 3072));
-    QCOMPARE(sheet->fwVersion(), uint8_t(7));
-    QCOMPARE(sheet->hwVersionSupported(), uint8_t(4));
-    QCOMPARE(sheet->targetProgram(), uint8_t(11));
-    QCOMPARE(sheet->buildDate(), QDate(2025, 3, 9));
-    QCOMPARE(sheet->notesLength(), uint16_t(notes.size()));
-    QCOMPARE(sheet->releaseNotesText(), QStringLiteral("Исправлена калибровка"));
-    QCOMPARE(sheet->defects(), QStringList());
+    QVERIFY(sheet->read(b.writeFile("before.rbin", QByteArray(kSize, 0x77))));
+    if (file == "missing")   // a missing file, no path, a folder: refused, the block kept
+        QVERIFY(!sheet->read(b.dir.filePath("no-such.rbin")) && !sheet->read(QString()) && !sheet->read(b.dir.path()));
+    else
+        QVERIFY(sheet->read(b.writeFile("f.rbin", file)));
+    const QByteArray block = file == "missing" ? QByteArray(kSize, 0x77) : file.left(kSize) + QByteArray(kSize - qMin(kSize, file.size()), 0);
+    QCOMPARE(fields == "%1" ? describe(*sheet).section(' ', 0, 0) : describe(*sheet), fields.arg(digest(block)));
 }
 
-void TestUpdateSheet::headerFieldsAtTheirOffsets()
+void TestUpdateSheet::writerAndTool()
 {
-    QTemporaryDir dir;
-    QByteArray file(int(UpdateSheet::kSize), '\0');
-    file[0x0400] = char(0xCD);
-    file[0x0401] = char(0xAB);
-    file[0x0402] = char(0x00);
-    file[0x0403] = char(0x20);
-    file[0x0801] = char(24);
-    file[0x0802] = char(2);
-    file[0x0803] = char(29);
-    file[0x0804] = char(200);
-    file[0x0805] = char(9);
-    file[0x0806] = char(1);
-    file[0x0C01] = char(0x5A);   // first image byte, one past the page boundary
-    file[0x0C00] = char(0x11);
-    auto sheet = std::make_unique<UpdateSheet>();
-    QVERIFY(sheet->read(writeFile(dir, "h.rbin", file)));
-    QCOMPARE(sheet->imageCrc(), uint16_t(0xABCD));
-    QCOMPARE(sheet->imageLength(), uint16_t(8192));
-    QCOMPARE(sheet->buildDate(), QDate(2024, 2, 29));
-    QCOMPARE(sheet->fwVersion(), uint8_t(200));
-    QCOMPARE(sheet->hwVersionSupported(), uint8_t(9));
-    QCOMPARE(sheet->image()[0], uint8_t(0x5A));
-
-    file[0x0802] = char(13);   // no 13th month
-    QVERIFY(sheet->read(writeFile(dir, "bad-date.rbin", file)));
-    QVERIFY(!sheet->buildDate().isValid());
-    file[0x0802] = char(2);
-    file[0x0803] = char(30);   // 30 February
-    QVERIFY(sheet->read(writeFile(dir, "bad-day.rbin", file)));
-    QVERIFY(!sheet->buildDate().isValid());
-}
-
-void TestUpdateSheet::shortLongAndMissingFiles()
-{
-    QTemporaryDir dir;
-    auto sheet = std::make_unique<UpdateSheet>();
-    const QString full = writeUpdateFile(dir, "full.rbin", UpdateFileWriter::randomImage(4, 3), header(1, 2, QDate(2024, 1, 1)));
-    QVERIFY(sheet->read(full));
-    QCOMPARE(sheet->targetProgram(), uint8_t(1));
-
-    // A short file leaves nothing of the previous one behind it.
-    QVERIFY(sheet->read(writeFile(dir, "short.bin", QByteArray(2100, char(0x55)))));
-    QCOMPARE(sheet->data()[2099], uint8_t(0x55));
-    QCOMPARE(sheet->data()[2100], uint8_t(0));
-    QCOMPARE(sheet->targetProgram(), uint8_t(0x55));
-    QCOMPARE(sheet->imageLength(), uint16_t(0x5555));
-    QCOMPARE(sheet->image()[0], uint8_t(0));
-    QCOMPARE(sheet->releaseNotesText(), QString());
-    // An empty file clears the block too.
-    QVERIFY(sheet->read(writeFile(dir, "empty.bin", QByteArray())));
-    QCOMPARE(sheet->imageLength(), uint16_t(0));
-    QCOMPARE(sheet->targetProgram(), uint8_t(0));
-
-    // A long file: only the first 101376 bytes are taken.
-    QByteArray longFile(200000, '\0');
-    for (int i = 0; i < longFile.size(); ++i)
-        longFile[i] = char((i * 13 + i / 251) & 0xFF);
-    QVERIFY(sheet->read(writeFile(dir, "long.bin", longFile)));
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(sheet->data()), int(UpdateSheet::kSize)),
-             longFile.left(int(UpdateSheet::kSize)));
-
-    // Missing file, empty path: false and the block keeps what it held.
-    QVERIFY(!sheet->read(dir.filePath("no-such.rbin")));
-    QVERIFY(!sheet->read(QString()));
-    QVERIFY(!sheet->read(dir.path()));   // a directory is not a file
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(sheet->data()), int(UpdateSheet::kSize)),
-             longFile.left(int(UpdateSheet::kSize)));
-}
-
-void TestUpdateSheet::releaseNotesStayInTheirRegion()
-{
-    QTemporaryDir dir;
-    auto sheet = std::make_unique<UpdateSheet>();
-    QByteArray file(int(UpdateSheet::kSize), '\0');
-    le::put16(reinterpret_cast<uint8_t*>(file.data()) + UpdateSheet::kNotesLength, 5);
-    file.replace(int(UpdateSheet::kNotes), 5, QByteArray("abc\0d", 5));
-    QVERIFY(sheet->read(writeFile(dir, "cut.rbin", file)));
-    QCOMPARE(sheet->releaseNotesText(), QStringLiteral("abc"));
-
-    // notesLength shorter than the text: the text is cut at the length.
-    file.replace(int(UpdateSheet::kNotes), 5, QByteArray("abcde"));
-    le::put16(reinterpret_cast<uint8_t*>(file.data()) + UpdateSheet::kNotesLength, 2);
-    QVERIFY(sheet->read(writeFile(dir, "len.rbin", file)));
-    QCOMPARE(sheet->releaseNotesText(), QStringLiteral("ab"));
-
-    // notesLength past the region with no zero byte: the notes end at the block's end.
-    file.replace(int(UpdateSheet::kNotes), int(UpdateSheet::kNotesCapacity), QByteArray(int(UpdateSheet::kNotesCapacity), 'z'));
-    le::put16(reinterpret_cast<uint8_t*>(file.data()) + UpdateSheet::kNotesLength, 0xFFFF);
-    QVERIFY(sheet->read(writeFile(dir, "over.rbin", file)));
-    const QString text = sheet->releaseNotesText();
-    QCOMPARE(text.size(), int(UpdateSheet::kNotesCapacity));
-    QCOMPARE(text, QString(int(UpdateSheet::kNotesCapacity), QLatin1Char('z')));
-}
-
-void TestUpdateSheet::targetProgramMatchesBootloaderOnly_data()
-{
-    QTest::addColumn<int>("target");
-    QTest::addColumn<int>("progMode");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("lab image, lab bootloader") << 1 << 0 << true;
-    QTest::newRow("lab image, photocolorimeter bootloader") << 1 << 10 << false;
-    QTest::newRow("lab image, lab main program") << 1 << 1 << false;
-    QTest::newRow("photocolorimeter image, its bootloader") << 11 << 10 << true;
-    QTest::newRow("photocolorimeter image, lab bootloader") << 11 << 0 << false;
-    QTest::newRow("photocolorimeter image, its main program") << 11 << 11 << false;
-    QTest::newRow("target 0 never wraps to 255") << 0 << 255 << false;
-    QTest::newRow("target 0, lab bootloader") << 0 << 0 << false;
-}
-
-void TestUpdateSheet::targetProgramMatchesBootloaderOnly()
-{
-    QFETCH(int, target);
-    QFETCH(int, progMode);
-    QFETCH(bool, accepted);
-    QTemporaryDir dir;
-    QByteArray file(int(UpdateSheet::kSize), '\0');
-    file[int(UpdateSheet::kTargetProgram)] = char(target);
-    auto sheet = std::make_unique<UpdateSheet>();
-    QVERIFY(sheet->read(writeFile(dir, "t.rbin", file)));
-    QCOMPARE(sheet->isForDevice(uint8_t(progMode)), accepted);
-}
-
-void TestUpdateSheet::writerRefusesWhatCannotBeProgrammed()
-{
-    QString error;
     const auto h = header(1, 1, QDate(2024, 5, 5));
-    QVERIFY(!UpdateFileWriter::build(UpdateFileWriter::randomImage(63, 1), h, &error).isEmpty());
-    QVERIFY(UpdateFileWriter::build(UpdateFileWriter::randomImage(63, 1) + "x", h, &error).isEmpty());
-    QVERIFY2(error.contains(QStringLiteral("не более 63")), qPrintable(error));
-    QVERIFY(UpdateFileWriter::build(QByteArray(), h, &error).isEmpty());
-    QCOMPARE(error, QStringLiteral("Образ прошивки пуст"));
-    QVERIFY(UpdateFileWriter::build("x", header(1, 1, QDate(1999, 12, 31)), &error).isEmpty());
-    QVERIFY(UpdateFileWriter::build("x", header(1, 1, QDate()), &error).isEmpty());
-    auto longNotes = h;
-    longNotes.notes = QByteArray(int(UpdateSheet::kNotesCapacity) + 1, 'n');
-    QVERIFY(UpdateFileWriter::build("x", longNotes, &error).isEmpty());
-    longNotes.notes.chop(1);
-    QCOMPARE(UpdateFileWriter::build("x", longNotes, &error).size(), int(UpdateSheet::kSize));
-
-    // The same seed gives the same image; another seed another one.
-    QCOMPARE(UpdateFileWriter::randomImage(2, 5), UpdateFileWriter::randomImage(2, 5));
-    QVERIFY(UpdateFileWriter::randomImage(2, 5) != UpdateFileWriter::randomImage(2, 6));
-}
-
-void TestUpdateSheet::mkrbinWritesAndRefuses()
-{
-    QTemporaryDir dir;
-    const QString image = writeFile(dir, "img.bin", QByteArray(1500, char(0x42)));
-    const QString out = dir.filePath("tool.rbin");
+    QString error;
+    QCOMPARE(UpdateFileWriter::build(UpdateFileWriter::randomImage(63, 1), h).size(), kSize);
+    QVERIFY(UpdateFileWriter::build(UpdateFileWriter::randomImage(63, 1) + "x", h, &error).isEmpty() && error.contains("не более 63"));
+    QVERIFY(UpdateFileWriter::build(QByteArray(), h, &error).isEmpty() && error == QStringLiteral("Образ прошивки пуст"));
+    for (const auto& bad : {header(1, 1, QDate(1999, 12, 31)), header(1, 1, QDate()), header(1, 1, QDate(2024, 5, 5), QByteArray(32769, 'n'))})
+        QVERIFY(UpdateFileWriter::build("x", bad).isEmpty());
+    QCOMPARE(UpdateFileWriter::build("x", header(1, 1, QDate(2024, 5, 5), QByteArray(32768, 'n'))).size(), kSize);
+    QVERIFY(UpdateFileWriter::randomImage(2, 5) == UpdateFileWriter::randomImage(2, 5) && UpdateFileWriter::randomImage(2, 5) != UpdateFileWriter::randomImage(2, 6));
+    bench::Bench b;
     QProcess p;
-    p.start(QStringLiteral(MKRBIN_PATH), {"--image", image, "--target", "11", "--version", "9", "--date", "2026-12-01",
-                                         "--hw", "2", "--notes", "Новая версия", "--out", out});
-    QVERIFY(p.waitForFinished(20000));
-    QCOMPARE(p.exitCode(), 0);
-    auto sheet = std::make_unique<UpdateSheet>();
-    QVERIFY(sheet->read(out));
-    QCOMPARE(sheet->imageLength(), uint16_t(2048));
-    QCOMPARE(sheet->image()[1499], uint8_t(0x42));
-    QCOMPARE(sheet->image()[1500], uint8_t(0xFF));
-    QCOMPARE(sheet->targetProgram(), uint8_t(11));
-    QCOMPARE(sheet->fwVersion(), uint8_t(9));
-    QCOMPARE(sheet->buildDate(), QDate(2026, 12, 1));
-    QCOMPARE(sheet->releaseNotesText(), QStringLiteral("Новая версия"));
-    QCOMPARE(sheet->defects(), QStringList());
-    // The header bytes nobody reads are zero.
-    QCOMPARE(sheet->data()[0], uint8_t(0));
-    QCOMPARE(sheet->data()[0x0807], uint8_t(0));
-
-    // 64 pages do not fit: refused, nothing written.
-    const QString tooBig = dir.filePath("big.rbin");
-    p.start(QStringLiteral(MKRBIN_PATH), {"--random-pages", "64", "--target", "1", "--version", "1", "--date",
-                                         "2026-12-01", "--hw", "1", "--out", tooBig});
-    QVERIFY(p.waitForFinished(20000));
-    QVERIFY(p.exitCode() != 0);
-    QVERIFY(!QFile::exists(tooBig));
-    QVERIFY(!p.readAllStandardError().isEmpty());
-    // A missing field is refused with its name.
-    p.start(QStringLiteral(MKRBIN_PATH), {"--random-pages", "2", "--target", "1", "--version", "1", "--hw", "1",
-                                         "--out", tooBig});
-    QVERIFY(p.waitForFinished(20000));
-    QVERIFY(p.exitCode() != 0);
-    QVERIFY(QString::fromUtf8(p.readAllStandardError()).contains(QStringLiteral("--date")));
+    p.start(MKRBIN_PATH, {"--image", b.writeFile("img.bin", QByteArray(1500, 0x42)), "--target", "11", "--version", "9", "--date",
+                          "2026-12-01", "--hw", "4", "--notes", "Новая версия", "--out", b.dir.filePath("tool.rbin")});
+    QFile out(b.dir.filePath("tool.rbin"));
+    QVERIFY(p.waitForFinished() && p.exitCode() == 0 && out.open(QIODevice::ReadOnly));
+    QCOMPARE(out.readAll(), UpdateFileWriter::build(QByteArray(1500, 0x42), header(11, 9, QDate(2026, 12, 1), "Новая версия")));
 }
 
-void TestUpdateSheet::fileDialogAndUnreadableFile()
+void TestUpdateSheet::choice_data()
 {
-    ViewFixture f(0, fwRecord(1, 0, 0, 1, QDate(2020, 1, 1)));
-    const QString good = writeUpdateFile(f.dir, "g.rbin", UpdateFileWriter::randomImage(2, 1), header(1, 4, QDate(2024, 1, 1)));
-    f.choose(good);
-    QCOMPARE(f.dialogs.lastFileCaption, QStringLiteral("Выбере файл обновления Ruvo"));
-    QCOMPARE(f.dialogs.lastFileFilter, QStringLiteral("Файлы обновления Ruvo (*.rbin)"));
-    QVERIFY(f.dialogs.lastFileDir.isEmpty());
-    QVERIFY(f.runEnabled());
-    QCOMPARE(f.text("bl_Program_sheetVers_label"), QStringLiteral("4"));
+    QTest::addColumn<int>("progMode");
+    QTest::addColumn<int>("board");      // version on the board
+    QTest::addColumn<QDate>("built");    // its build date
+    QTest::addColumn<QString>("file");   // "target version date" of the second file, or a path: "" cancelled, "missing"
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<QString>("shown");  // the dialog shown for the second file
+    QTest::addColumn<bool>("loaded");    // the second file replaced the first
+    const QString question = QStringLiteral("|question Внимание Данный файл обновления содержит старую или аналогичную версию. Выполнить?");
+    // The first file, version 9, needs no question.
+    QTest::newRow("same version and date, yes") << 0 << 5 << QDate(2024, 2, 1) << "1 5 2024-02-01" << true << question << true;
+    QTest::newRow("same version and date, no") << 0 << 5 << QDate(2024, 2, 1) << "1 5 2024-02-01" << false << question << false;
+    QTest::newRow("board older") << 0 << 4 << QDate(2024, 2, 1) << "1 5 2024-02-01" << false << QString() << true;
+    QTest::newRow("board newer, file later") << 0 << 6 << QDate(2024, 1, 1) << "1 5 2024-02-01" << false << QString() << true;
+    QTest::newRow("board date impossible") << 0 << 9 << QDate() << "1 5 2024-02-01" << false << QString() << true;
+    QTest::newRow("photocolorimeter") << 10 << 5 << QDate(2024, 2, 1) << "11 7 2026-07-04" << false << QString() << true;
+    QTest::newRow("other device") << 0 << 5 << QDate(2024, 2, 1) << "11 9 2025-01-01" << true
+                                  << "|warning Ошибка Файл обновления не предназначен для данного устройства!" << false;
+    QTest::newRow("cancelled") << 0 << 5 << QDate(2024, 2, 1) << "" << true << QString() << false;
+    QTest::newRow("missing") << 0 << 5 << QDate(2024, 2, 1) << "missing" << true << QString() << false;
+}
 
-    // Cancelled dialog, then a path that does not exist.
-    for (const QString& path : {QString(), f.dir.filePath("missing.rbin")}) {
-        f.choose(path);
-        QCOMPARE(logLines(f.w).last(), QStringLiteral("Нечитаемый формат файла"));
-        QVERIFY(!f.runEnabled());
-        QCOMPARE(f.text("bl_Program_sheetCRC_label"), QStringLiteral("Не загружено"));
-        QCOMPARE(f.text("bl_Program_sheetSize_label"), QStringLiteral("Не загружено"));
-        // The other header labels keep their texts.
-        QCOMPARE(f.text("bl_Program_sheetVers_label"), QStringLiteral("4"));
-        QCOMPARE(f.text("bl_Program_sheetDate_label"), QStringLiteral("01.01.2024"));
+// A board's record, a first file chosen, then a second: the dialogs, labels, notes, serial number and the
+// first page the run button writes all follow the file last accepted.
+void TestUpdateSheet::choice()
+{
+    QFETCH(int, progMode);
+    QFETCH(int, board);
+    QFETCH(QDate, built);
+    QFETCH(QString, file);
+    QFETCH(bool, answer);
+    QFETCH(QString, shown);
+    QFETCH(bool, loaded);
+    bench::Bench b;
+    MainWindow& w = *b.window;
+    feedStatus(w.engine(), uint8_t(progMode), progMode ? 100 : 1);
+    feedReply(w.engine(), 0x83, fwRecord(progMode ? 4000000000u : 123456, board, built));
+    static const char notes[] = "Строка 1\nСтрока 2\0мусор";
+    QByteArray images[2];
+    QStringList labels[2];
+    for (int i = 0; i < 2; ++i) {
+        const QString fields = i ? file : progMode ? "11 9 2026-07-04" : "1 9 2025-01-01";
+        const QStringList s = fields.split(' ');
+        const QDate date = QDate::fromString(s.value(2), Qt::ISODate);
+        images[i] = UpdateFileWriter::randomImage(2, uint32_t(i + 1));
+        const QByteArray made = UpdateFileWriter::build(images[i], header(s[0].toInt(), s.value(1).toInt(), date, QByteArray(notes, sizeof notes - 1)));
+        labels[i] = QStringList{"2048", "0x" + QString::number(le::u16(u8(made) + 0x400), 16), s.value(1), date.toString("dd.MM.yyyy"), "4"};
+        b.dialogs.fileAnswers.enqueue(s.size() == 3 ? b.writeFile("f" + fields, made) : fields.isEmpty() ? QString() : b.dir.filePath("missing"));
+        b.dialogs.questionAnswers.enqueue(answer);
+        b.dialogs.shown.clear();
+        w.on_bl_choose_Sheet_Button_clicked();
     }
+    QStringList dialogs, now;
+    for (const auto& d : b.dialogs.shown)
+        dialogs << d.kind + ' ' + d.title + ' ' + d.text;
+    for (const char* name : {"sheetSize", "sheetCRC", "sheetVers", "sheetDate", "support_versHW"})
+        now << b.text(qPrintable(QStringLiteral("bl_Program_%1_label").arg(name)));
+    QCOMPARE(b.dialogs.lastFileDir + dialogs.join('|'), "file Выбере файл обновления Ruvo Файлы обновления Ruvo (*.rbin)" + shown);
+    const bool unreadable = !file.contains(' ');
+    QCOMPARE(QList<int>({b.countLog("Файл обновления успешно загружен"), b.countLog("Нечитаемый формат файла")}),
+             QList<int>({loaded ? 2 : 1, int(unreadable)}));
+    QCOMPARE(now, unreadable ? QStringList({"Не загружено", "Не загружено"}) + labels[0].mid(2) : labels[int(loaded)]);
+    QCOMPARE(b.widget<QPlainTextEdit>("bl_sheetNotes_plainText")->toPlainText(), QStringLiteral("Строка 1\nСтрока 2"));
+    QCOMPARE(b.widget<QSpinBox>("bl_Program_SN_SpinBox")->value(), progMode ? 429496729 : 123456);   // above the box's range: its maximum
+    QCOMPARE(!b.button("bl_Program_Run_Button")->testAttribute(Qt::WA_ForceDisabled), !unreadable);
+    if (unreadable)
+        return;
+    w.on_bl_Program_Run_Button_clicked();
+    feedStatus(w.engine(), uint8_t(progMode - progMode % 10), progMode ? 100 : 1);   // the run's bootloader check
+    QCOMPARE(b.sent.last(), wireFrame(0x80, QByteArray(1, 0) + images[int(loaded)].left(1024)));
+    QCOMPARE(w.engine().fwConfigRecord()[rec::fwcfg::kFwVersion], uint8_t(labels[int(loaded)][2].toInt()));
 }
 
-void TestUpdateSheet::versionQuestion_data()
+// The run stamps the record, then refuses an image shorter than a page; in a main program the gate refuses
+// before anything is stamped. The configuration labels.
+void TestUpdateSheet::runAndLabels()
 {
-    QTest::addColumn<int>("boardVersion");
-    QTest::addColumn<QDate>("boardDate");
-    QTest::addColumn<bool>("asked");
-    // The file is version 5, built 01.02.2024.
-    QTest::newRow("same version, same date") << 5 << QDate(2024, 2, 1) << true;
-    QTest::newRow("board older version") << 4 << QDate(2024, 2, 1) << false;
-    QTest::newRow("board newer version, older date") << 6 << QDate(2024, 1, 1) << false;
-    QTest::newRow("board newer version, later date") << 6 << QDate(2024, 3, 1) << true;
-    QTest::newRow("board date impossible") << 9 << QDate() << false;
-}
-
-void TestUpdateSheet::versionQuestion()
-{
-    QFETCH(int, boardVersion);
-    QFETCH(QDate, boardDate);
-    QFETCH(bool, asked);
-    for (bool answer : {true, false}) {
-        ViewFixture f(0, fwRecord(77, 0, 0, uint8_t(boardVersion), boardDate));
-        const QString path = writeUpdateFile(f.dir, "v.rbin", UpdateFileWriter::randomImage(1, 2), header(1, 5, QDate(2024, 2, 1)));
-        f.dialogs.questionAnswers.enqueue(answer);
-        f.choose(path);
-        QCOMPARE(f.questions(), asked ? 1 : 0);
-        if (asked) {
-            QCOMPARE(f.dialogs.shown.last().title, QStringLiteral("Внимание"));
-            QCOMPARE(f.dialogs.shown.last().text, kQuestion);
-        }
-        const bool loaded = !asked || answer;
-        QCOMPARE(f.runEnabled(), loaded);
-        QCOMPARE(logLines(f.w).contains(QStringLiteral("Файл обновления успешно загружен")), loaded);
-        QCOMPARE(f.text("bl_Program_sheetVers_label"), loaded ? QStringLiteral("5") : QStringLiteral("Не загружено"));
-    }
-}
-
-void TestUpdateSheet::acceptedFileFillsTheView()
-{
-    // A serial number above the spin box's range lands on its maximum.
-    ViewFixture f(10, fwRecord(4000000000u, 0, 0, 1, QDate(2020, 1, 1)));
-    static const char raw[] = "Строка 1\nСтрока 2\0мусор";
-    const QByteArray notes(raw, int(sizeof raw) - 1);
-    const QString path = writeUpdateFile(f.dir, "pc.rbin", UpdateFileWriter::randomImage(8, 4), header(11, 12, QDate(2026, 7, 4), 5, notes));
-    auto expected = std::make_unique<UpdateSheet>();
-    QVERIFY(expected->read(path));
-    f.choose(path);
-    QCOMPARE(f.questions(), 0);
-    QCOMPARE(f.text("bl_Program_sheetSize_label"), QStringLiteral("8192"));
-    QCOMPARE(f.text("bl_Program_sheetCRC_label"), QStringLiteral("0x") + QString::number(expected->imageCrc(), 16));
-    QCOMPARE(f.text("bl_Program_sheetVers_label"), QStringLiteral("12"));
-    QCOMPARE(f.text("bl_Program_sheetDate_label"), QStringLiteral("04.07.2026"));
-    QCOMPARE(f.text("bl_Program_support_versHW_label"), QStringLiteral("5"));
-    QCOMPARE(widget<QPlainTextEdit>(f.w, "bl_sheetNotes_plainText")->toPlainText(), QStringLiteral("Строка 1\nСтрока 2"));
-    QCOMPARE(widget<QSpinBox>(f.w, "bl_Program_SN_SpinBox")->value(), 429496729);
-    QVERIFY(f.runEnabled());
-
-    // A smaller serial number is taken as it is.
-    f.boardRecord(fwRecord(123456, 0, 0, 1, QDate(2020, 1, 1)));
-    f.choose(path);
-    QCOMPARE(widget<QSpinBox>(f.w, "bl_Program_SN_SpinBox")->value(), 123456);
-}
-
-void TestUpdateSheet::rejectedOrDeclinedFileIsNeverProgrammed()
-{
-    ViewFixture f(0, fwRecord(5, 0, 0, 5, QDate(2024, 2, 1)));
-    const QByteArray imageA = UpdateFileWriter::randomImage(2, 100);
-    const QString fileA = writeUpdateFile(f.dir, "a.rbin", imageA, header(1, 9, QDate(2025, 1, 1), 1, "A"));
-    const QString wrongDevice = writeUpdateFile(f.dir, "pc.rbin", UpdateFileWriter::randomImage(3, 101), header(11, 9, QDate(2025, 1, 1)));
-    const QString older = writeUpdateFile(f.dir, "old.rbin", UpdateFileWriter::randomImage(4, 102), header(1, 5, QDate(2024, 2, 1), 1, "B"));
-    f.choose(fileA);
-    const QStringList labels = {f.text("bl_Program_sheetSize_label"), f.text("bl_Program_sheetCRC_label"),
-                                f.text("bl_Program_sheetVers_label"), f.text("bl_Program_sheetDate_label")};
-
-    f.choose(wrongDevice);
-    QCOMPARE(f.dialogs.shown.last().kind, QStringLiteral("warning"));
-    QCOMPARE(f.dialogs.shown.last().title, QStringLiteral("Ошибка"));
-    QCOMPARE(f.dialogs.shown.last().text, kWrongDevice);
-    f.dialogs.questionAnswers.enqueue(false);
-    f.choose(older);
-    QCOMPARE(f.dialogs.shown.last().kind, QStringLiteral("question"));
-
-    const QStringList after = {f.text("bl_Program_sheetSize_label"), f.text("bl_Program_sheetCRC_label"),
-                               f.text("bl_Program_sheetVers_label"), f.text("bl_Program_sheetDate_label")};
-    QCOMPARE(after, labels);
-    QCOMPARE(widget<QPlainTextEdit>(f.w, "bl_sheetNotes_plainText")->toPlainText(), QStringLiteral("A"));
-    QVERIFY(f.runEnabled());
-
-    // The run button still programs file A: its first page goes on the wire.
-    const QByteArray frame = f.firstPageFrame();
-    QCOMPARE(frame.size(), 1031);
-    QCOMPARE(frame.mid(5, 1024), imageA.left(1024));
-    // And the record to be written describes file A.
-    QCOMPARE(f.w.engine().fwConfigRecord()[rec::fwcfg::kFwVersion], uint8_t(9));
-    QCOMPARE(f.w.engine().fwConfigRecord()[rec::fwcfg::kBuildYear], uint8_t(25));
-}
-
-void TestUpdateSheet::shortImageIsNotStarted()
-{
-    ViewFixture f(0, fwRecord(5, 0, 0, 1, QDate(2020, 1, 1)));
-    // An empty image is whole (no page) and its checksum agrees, so only the run refuses it.
+    bench::Bench b;
+    MainWindow& w = *b.window;
+    feedStatus(w.engine(), 0);
+    feedReply(w.engine(), 0x83, fwRecord(5, 1, QDate(2020, 1, 1)));
     QByteArray file = UpdateFileWriter::build(UpdateFileWriter::randomImage(1, 1), header(1, 2, QDate(2024, 1, 1)));
-    le::put16(reinterpret_cast<uint8_t*>(file.data()) + UpdateSheet::kImageLength, 0);
-    le::put16(reinterpret_cast<uint8_t*>(file.data()) + UpdateSheet::kImageCrc, 0xFFFF);
-    f.choose(writeFile(f.dir, "s.rbin", file));
-    QVERIFY(f.runEnabled());
-    widget<QSpinBox>(f.w, "bl_Program_SN_SpinBox")->setValue(31337);
-    QSignalSpy transmitted(&f.w.engine(), &proto_Vorlen_v2::_transmit_data);
-    f.w.on_bl_Program_Run_Button_clicked();
-    QCOMPARE(logLines(f.w).last(), QStringLiteral("ПРОГРАММИРОВАНИЕ::: Ошибка файл прошивки, размер данных менее 1024 байт"));
-    QCOMPARE(transmitted.count(), 0);
-    QVERIFY(!f.w.engine().isProgramming());
-    // The record fields were prepared before the size check.
-    QCOMPARE(le::u32(f.w.engine().fwConfigRecord()), 31337u);
-    QCOMPARE(f.w.engine().fwConfigRecord()[rec::fwcfg::kFwVersion], uint8_t(2));
+    file.replace(int(UpdateSheet::kImageCrc), 4, bytes({0xFF, 0xFF, 0, 0}));   // an empty image, whole and agreeing
+    b.dialogs.fileAnswers.enqueue(b.writeFile("s.rbin", file));
+    w.on_bl_choose_Sheet_Button_clicked();
+    b.widget<QSpinBox>("bl_Program_SN_SpinBox")->setValue(31337);
+    b.sent.clear();
+    w.on_bl_Program_Run_Button_clicked();
+    QVERIFY(b.lines("log_Edit").last().endsWith("ПРОГРАММИРОВАНИЕ::: Ошибка файл прошивки, размер данных менее 1024 байт") && b.sent.isEmpty());
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(w.engine().fwConfigRecord()), 60), fwRecord(31337, 2, QDate(2024, 1, 1)));
+    feedStatus(w.engine(), 1);
+    w.engine().stampFwConfig(0, 0, 0, 0, 0);
+    b.sent.clear();   // what the status view asks of a main program
+    w.on_bl_Program_Run_Button_clicked();
+    QVERIFY(b.dialogs.shown.last().kind == "gate" && le::u32(w.engine().fwConfigRecord()) == 0 && b.sent.isEmpty());
 
-    // In a main program the gate refuses before anything else.
-    feedStatus(f.w.engine(), 1, 0);
-    f.w.engine().stampFwConfig(0, 0, 0, 0, 0);
-    transmitted.clear();   // what the status view asks of a main program
-    f.w.on_bl_Program_Run_Button_clicked();
-    QCOMPARE(f.dialogs.shown.last().kind, QStringLiteral("gate"));
-    QCOMPARE(le::u32(f.w.engine().fwConfigRecord()), 0u);
-    QCOMPARE(transmitted.count(), 0);
-}
-
-void TestUpdateSheet::configurationLabels()
-{
-    ViewFixture f(0, QByteArray(60, '\0'));
-    const char* names[] = {"bl_fwConf_sn_label", "bl_fwConf_CRC_label", "bl_fwConf_len_label", "bl_fwConf_date_label",
-                           "bl_fwConf_vers_label"};
-    auto feed = [&f](const QByteArray& record) { f.boardRecord(record); };
-    feed(fwRecord(4294967295u, 0x00FF, 4096, 17, QDate(2023, 11, 30)));
-    QCOMPARE(f.text("bl_fwConf_status_label"), QStringLiteral("Успешно"));
-    QCOMPARE(f.text("bl_fwConf_sn_label"), QStringLiteral("4294967295"));
-    QCOMPARE(f.text("bl_fwConf_CRC_label"), QStringLiteral("0xff"));
-    QCOMPARE(f.text("bl_fwConf_len_label"), QStringLiteral("4096 байт"));
-    QCOMPARE(f.text("bl_fwConf_vers_label"), QStringLiteral("17"));
-    QCOMPARE(f.text("bl_fwConf_date_label"), QStringLiteral("30.11.2023"));
-
-    feed(fwRecord(1, 0xABCD, 0, 1, QDate()));   // an impossible date shows empty
-    QCOMPARE(f.text("bl_fwConf_date_label"), QString());
-    QCOMPARE(f.text("bl_fwConf_CRC_label"), QStringLiteral("0xabcd"));
-
-    feedStatus(f.w.engine(), 0, 0, 2);   // configuration not valid
-    feed(fwRecord(99, 0x1234, 2048, 3, QDate(2024, 1, 1)));
-    QCOMPARE(f.text("bl_fwConf_status_label"), QStringLiteral("Ошибка. Данные недостоверны"));
-    for (const char* name : names)
-        QCOMPARE(f.text(name), QStringLiteral("Недоступно"));
-}
-
-void TestUpdateSheet::progressBarColours()
-{
-    ViewFixture f(0, QByteArray(60, '\0'));
-    auto* bar = widget<QProgressBar>(f.w, "bl_Program_ProgressBar");
-    QCOMPARE(bar->value(), 0);
-    emit f.w.engine().cmd_program_progress(0, true);
-    emit f.w.engine().cmd_program_progress(20, true);
-    QVERIFY(bar->styleSheet().contains(QStringLiteral("background-color: green")));
-    emit f.w.engine().cmd_program_progress(40, false);
-    QCOMPARE(bar->value(), 40);
-    QCOMPARE(bar->styleSheet(), QStringLiteral("QProgressBar { border: 2px solid grey; text-align: middle; border-radius: "
-                                               "5px;} QProgressBar::chunk {background-color: red; width: 10px;}"));
-    emit f.w.engine().cmd_program_progress(0, true);
-    QCOMPARE(bar->value(), 0);
-    QCOMPARE(bar->styleSheet(), QStringLiteral("QProgressBar { border: 2px solid grey; text-align: middle; border-radius: "
-                                               "5px;} QProgressBar::chunk {background-color: green; width: 10px;}"));
+    auto shown = [&](int flags, const QByteArray& record) {
+        feedStatus(w.engine(), 1, 1, uint8_t(flags));
+        feedReply(w.engine(), 0x83, record);
+        QStringList out;
+        for (const char* name : {"status", "sn", "CRC", "len", "vers", "date"})
+            out << b.text(qPrintable(QStringLiteral("bl_fwConf_%1_label").arg(name)));
+        return out.join('|');
+    };
+    const QByteArray record = fwRecord(4294967295u, 17, QDate(2023, 11, 30)).replace(int(rec::fwcfg::kFwCrc), 4, bytes({0xFF, 0, 0, 0x10}));
+    QCOMPARE(shown(3, record), QStringLiteral("Успешно|4294967295|0xff|4096 байт|17|30.11.2023"));
+    QCOMPARE(shown(1, fwRecord(1, 1, QDate())), QStringLiteral("Успешно|1|0x0|0 байт|1|"));   // an impossible date shows empty
+    QCOMPARE(shown(2, record), QStringLiteral("Ошибка. Данные недостоверны|Недоступно|Недоступно|Недоступно|Недоступно|Недоступно"));
 }
 
 QTEST_MAIN(TestUpdateSheet)

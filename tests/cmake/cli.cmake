@@ -1,3 +1,3 @@
-# rconf-cli and the link health figures, against simulated boards.
-rconf_test(test_cli test_cli.cpp)
-target_link_libraries(test_cli PRIVATE rconf_cli_lib vboard_lib)
+# rconf-cli against simulated boards: test functions of test_programming (firmware.cmake).
+add_test(NAME test_cli COMMAND test_programming cliUsageErrors cliFlashesSeveralBoards cliBackupThenRestore)
+set_tests_properties(test_cli PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)

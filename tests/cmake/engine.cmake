@@ -1,6 +1,3 @@
-# Protocol engine: requests, transactions, gate, decoding, split replies
-rconf_test(test_engine_transactions test_engine_transactions.cpp test_engine_harness.h)
-rconf_test(test_engine_decoding test_engine_decoding.cpp test_engine_harness.h)
-rconf_test(test_engine_split test_engine_split.cpp test_engine_harness.h)
-rconf_test(test_engine_board test_engine_board.cpp test_engine_harness.h)
-target_link_libraries(test_engine_board PRIVATE vboard_lib)
+# Protocol engine: requests, replies, transactions, the gate and the real waits
+rconf_test(test_engine test_engine.cpp)
+target_link_libraries(test_engine PRIVATE vboard_lib)
