@@ -157,7 +157,9 @@ void TestDeviceStatus::tabSwitchesAndGate()
     QTRY_COMPARE(b.text("info_WorkMode_label"), kLabMain);
     cmds->setCurrentIndex(4);
     QTRY_COMPARE(b.requests(rec::cmd::statistics), QList<QByteArray>{wireFrame(rec::cmd::statistics)});
+    QTRY_VERIFY(b.idle());
     // An unknown program: the loader button is usable, and the gate refuses both switches.
+    b.widget<QCheckBox>("autoUpdate_checkBox")->setChecked(false);   // tab changes ask for nothing now
     feed(b, 5, 2);
     b.server->clearRequests();
     b.click("bootloader_Start_Button");
