@@ -1,9 +1,6 @@
-# Archive, hardware configuration and user calibration views, against the board simulator.
+# The data tabs (live data, photocolorimeter debug, hardware configuration, user calibrations, archive,
+# statistics, AT console), against the board simulator.
 if(TARGET vboard_lib)
-  rconf_test(test_archive test_archive.cpp)
-  target_link_libraries(test_archive PRIVATE vboard_lib)
-  rconf_test(test_hw_config test_hw_config.cpp)
-  target_link_libraries(test_hw_config PRIVATE vboard_lib)
-  rconf_test(test_user_calibration test_user_calibration.cpp)
-  target_link_libraries(test_user_calibration PRIVATE vboard_lib)
+  rconf_test(test_data_tabs test_data_tabs.cpp BoardBench.h)
+  target_link_libraries(test_data_tabs PRIVATE vboard_lib)
 endif()
