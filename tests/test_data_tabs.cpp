@@ -35,10 +35,10 @@ QByteArray floats(std::initializer_list<float> list)
 }
 
 // Checks "label=text|label=text|..." (label names after `prefix`); {g} and {/g} stand for green font tags.
-void shows(Bench& b, const QString& prefix, QString spec)
+void shows(Bench& b, const QString& prefix, QString texts)
 {
-    spec.replace(QStringLiteral("{g}"), QStringLiteral("<font color = 'green'>")).replace("{/g}", "</font>");
-    for (const QString& item : spec.split(QLatin1Char('|')))
+    texts.replace(QStringLiteral("{g}"), QStringLiteral("<font color = 'green'>")).replace("{/g}", "</font>");
+    for (const QString& item : texts.split(QLatin1Char('|')))
         QTRY_COMPARE_WITH_TIMEOUT(b.text(qPrintable(prefix + item.section('=', 0, 0))), item.section('=', 1), 2000);
 }
 
