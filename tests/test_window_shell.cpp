@@ -116,8 +116,12 @@ void TestWindowShell::formSlotsAndTextsAtStart()
     qInstallMessageHandler(previous);
     // Only the two slots without a widget of their name stay unconnected.
     const QString prefix = QStringLiteral("QMetaObject::connectSlotsByName: No matching signal for ");
-    QCOMPARE(messages.filter(prefix).replaceInStrings(prefix, QString()),
-             QStringList({"on_serialPortOpen_Button_clicked()", "on_data_WriteControl_button_clicked()"}));
+    QStringList unmatched = messages.filter(prefix).replaceInStrings(prefix, QString());
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    // Qt 6 has no activated(QString): the window connects those slots to textActivated itself.
+    unmatched = unmatched.filter(QRegularExpression(QStringLiteral("^(?!.*_activated\\(QString\\))")));
+#endif
+    QCOMPARE(unmatched, QStringList({"on_serialPortOpen_Button_clicked()", "on_data_WriteControl_button_clicked()"}));
     // Every widget and, in their fixed order, the slots that tools and by-name connections rely on.
     QVERIFY(isolated);
     b.combo("serialPortList_comboBox")->clear();
@@ -130,10 +134,13 @@ void TestWindowShell::formSlotsAndTextsAtStart()
         listing << QStringLiteral("method %1 %2 %3%4").arg(i - mo.methodOffset(), 2, 10, QLatin1Char('0'))
                        .arg(QLatin1String(mo.method(i).methodSignature())).arg(mo.method(i).methodType()).arg(mo.method(i).access());
     listing.sort();
+    // Qt 6 lays out and lists some widgets differently, so each has its own digest.
+    const char* kFormDigest = QT_VERSION >= QT_VERSION_CHECK(6, 0, 0) ? "62514a7e64ad4e7fcd5b7d6cb77cc96c2ff18d4a"
+                                                                     : "9a7c11b19639838bf1c62e67d6a8b416ff99c799";
     const QByteArray digest = QCryptographicHash::hash(listing.join('\n').toUtf8(), QCryptographicHash::Sha1).toHex();
-    for (int i = 0; i < listing.size() && digest != "9a7c11b19639838bf1c62e67d6a8b416ff99c799"; ++i)
+    for (int i = 0; i < listing.size() && digest != kFormDigest; ++i)
         qInfo("%s", qPrintable(listing[i]));   // compare with the listing before the change
-    QCOMPARE(digest, QByteArray("9a7c11b19639838bf1c62e67d6a8b416ff99c799"));
+    QCOMPARE(digest, QByteArray(kFormDigest));
 
     // Shown maximised on a 1366x768 screen, it fits, and so do its texts, the longest later ones too.
     b.window->resize(1366, 690);
