@@ -240,12 +240,9 @@ void HwConfigController::loadFromFile()
         return;
     }
     BackupFile file;
-    const QString path = PageFile::open(ctx, &file);
+    const QString path = PageFile::openForBoard(ctx, ctx.proto->deviceInfo(), &file);
     if (path.isEmpty())
         return;
-    const QString mismatch = PageFile::boardMismatch(ctx.proto->deviceInfo(), file);
-    if (!mismatch.isEmpty())
-        return PageFile::refuse(ctx, path, mismatch);
     if (file.hwConfig.isEmpty())
         return PageFile::refuse(ctx, path, QStringLiteral("в файле нет аппаратной конфигурации"));
     showRecord(file.hwConfig);

@@ -103,3 +103,15 @@ void refuse(const ViewContext& ctx, const QString& path, const QString& reason)
 }
 
 } // namespace PageFile
+
+QString PageFile::openForBoard(const ViewContext& ctx, const DevInfo& info, BackupFile* file)
+{
+    const QString path = open(ctx, file);
+    if (path.isEmpty())
+        return path;
+    const QString mismatch = boardMismatch(info, *file);
+    if (mismatch.isEmpty())
+        return path;
+    refuse(ctx, path, mismatch);
+    return QString();
+}

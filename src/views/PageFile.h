@@ -25,5 +25,7 @@ QString open(const ViewContext& ctx, BackupFile* file);
 // A board whose type is not set takes a file of its family.
 QString boardMismatch(const DevInfo& info, const BackupFile& file);
 void refuse(const ViewContext& ctx, const QString& path, const QString& reason);
+// open() for this board: a file of another board is refused. Empty when nothing is to be loaded.
+QString openForBoard(const ViewContext& ctx, const DevInfo& info, BackupFile* file);
 
 } // namespace PageFile

@@ -276,12 +276,9 @@ void UserCalibrationController::loadFromFile()
         return;
     }
     BackupFile file;
-    const QString path = PageFile::open(ctx, &file);
+    const QString path = PageFile::openForBoard(ctx, info, &file);
     if (path.isEmpty())
         return;
-    const QString mismatch = PageFile::boardMismatch(info, file);
-    if (!mismatch.isEmpty())
-        return PageFile::refuse(ctx, path, mismatch);
     if (file.userData.isEmpty())
         return PageFile::refuse(ctx, path, QStringLiteral("в файле нет пользовательских калибровок"));
     showFields(file.userData);
