@@ -268,9 +268,10 @@ private slots:
         QCOMPARE(states(), QString(reasons.isEmpty() ? "1101111" : "1101011"));
         r.server->board().corruptPageOnRead(tag == "page fails verification" ? 1 : -1, 9);
         QObject::connect(r.server.get(), &BoardServer::requestReceived, [&](const QByteArray& f) {
-            if (FrameCodec::payload(f).at(0) == 1 && FrameCodec::code(f) == rec::cmd::flashRead && tag == "port lost")
+            const bool page1 = FrameCodec::payload(f).startsWith('\x01');   // a status request has no payload
+            if (page1 && FrameCodec::code(f) == rec::cmd::flashRead && tag == "port lost")
                 r.server->disconnectNow();
-            if (FrameCodec::payload(f).at(0) != 1 || FrameCodec::code(f) != rec::cmd::flashWrite)
+            if (!page1 || FrameCodec::code(f) != rec::cmd::flashWrite)
                 return;
             QCOMPARE(states() + QString::number(r.button("serialPortAction_Button")->isEnabled()), QString("00000001"));
             r.tabs("cmds")->setCurrentIndex(0);   // auto-update asks for the status
