@@ -17,11 +17,23 @@ PaneWriter::PaneWriter(QPlainTextEdit* pane, QObject* parent) : QObject(parent),
 void PaneWriter::append(const QString& line)
 {
     pending << line;
+    if (onHiddenTab()) {
+        keepForShow();
+        return;
+    }
     if (pending.size() >= kMaxPending) {
-        flushWhenShown();
+        flush();
+        return;
+    }
+    // The first line after the period is written at the next turn of the
+    // event loop, right after the work that logged it; the timer only
+    // writes the last lines once no more follow.
+    const qint64 since = lastFlush.isValid() ? lastFlush.elapsed() : kFlushMs;
+    if (since >= kFlushMs) {
+        if (!flushTimer.isActive() || flushTimer.remainingTime() > 0)
+            flushTimer.start(0);
     } else if (!flushTimer.isActive()) {
-        const qint64 since = lastFlush.isValid() ? lastFlush.elapsed() : kFlushMs;
-        flushTimer.start(static_cast<int>(since >= kFlushMs ? 0 : kFlushMs - since));
+        flushTimer.start(static_cast<int>(2 * kFlushMs - since));
     }
 }
 
@@ -32,13 +44,18 @@ bool PaneWriter::onHiddenTab() const
 
 void PaneWriter::flushWhenShown()
 {
-    if (!onHiddenTab()) {
+    if (onHiddenTab())
+        keepForShow();
+    else
         flush();
-        return;
-    }
-    // Only the latest kMaxLines can survive the bound anyway.
+}
+
+void PaneWriter::keepForShow()
+{
+    // Only the latest kMaxLines can survive the bound anyway; they are cut
+    // in batches, not line by line.
     flushTimer.stop();
-    if (pending.size() > kMaxLines)
+    if (pending.size() > kMaxLines + kMaxPending)
         pending.erase(pending.begin(), pending.end() - kMaxLines);
 }
 

@@ -11,8 +11,9 @@ class QPlainTextEdit;
 // nor grows without bound. Lines, their order and their text are unchanged.
 // A visible pane lays out the lines it shows on every append, however many
 // were added; batches are therefore at least kFlushMs apart, while a line
-// after a quiet spell still shows at the next turn of the event loop. A pane
-// on a tab the user is not looking at gets its lines when the tab is shown.
+// after a quiet spell still shows at the next turn of the event loop, and
+// the last lines of a burst at most 2 x kFlushMs later. A pane on a tab the
+// user is not looking at gets its lines when the tab is shown.
 class PaneWriter : public QObject
 {
     Q_OBJECT
@@ -33,6 +34,7 @@ protected:
 
 private:
     void flushWhenShown();
+    void keepForShow();
     bool onHiddenTab() const;
     void dropOldestLines();
 
