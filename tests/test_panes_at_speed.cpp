@@ -1,5 +1,6 @@
 #include <QCheckBox>
 #include <QPlainTextEdit>
+#include <QTabWidget>
 #include <QtTest>
 
 #include "MainWindow.h"
@@ -16,6 +17,7 @@ private slots:
     void burstKeepsLinesOrderAndStamps();
     void boundKeepsTheLatestLines();
     void clearHideAndTimedFlush();
+    void hiddenPaneGetsItsLinesWhenShown();
 };
 
 namespace {
@@ -145,6 +147,31 @@ void TestPanesAtSpeed::clearHideAndTimedFlush()
     // A batch reaches the pane by itself shortly after, without anyone asking for the text.
     w.log(QStringLiteral("сама по себе"));
     QTRY_VERIFY_WITH_TIMEOUT(pane(w, "log_Edit")->toPlainText().endsWith(QStringLiteral(" сама по себе")), 5000);
+}
+
+// The exchange pane on the tab behind the log writes nothing until it is
+// shown; then every line is there, in order.
+void TestPanesAtSpeed::hiddenPaneGetsItsLinesWhenShown()
+{
+    MainWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.on_logClear_Button_clicked();
+    QPlainTextEdit* exchange = pane(w, "exchange_PlainText");
+    QVERIFY(!exchange->isVisible());
+    QStringList expected;
+    for (int i = 0; i < 2500; ++i) {
+        uint8_t frame[] = {0xAA, static_cast<uint8_t>(i & 0xFF)};
+        w.exchange(frame, sizeof frame, 1);
+        expected << QStringLiteral("Запрос :2 байт: aa %1").arg(i & 0xFF, 2, 16, QLatin1Char('0'));
+    }
+    QTest::qWait(300);
+    QVERIFY(exchange->toPlainText().isEmpty());
+    w.findChild<QTabWidget*>(QStringLiteral("tabWidget"))->setCurrentWidget(exchange->parentWidget());
+    QTRY_COMPARE(exchange->document()->blockCount(), expected.size());
+    const QStringList shown = exchange->toPlainText().split(QLatin1Char('\n'));
+    for (int i = 0; i < shown.size(); i += 97)
+        QVERIFY2(shown.at(i).endsWith(expected.at(i)), qPrintable(shown.at(i)));
 }
 
 QTEST_MAIN(TestPanesAtSpeed)

@@ -1,11 +1,16 @@
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QGroupBox>
+#include <QScreen>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <algorithm>
 
 #include "MainWindow.h"
 #include "ScriptedDialogs.h"
@@ -17,6 +22,8 @@ class TestWindowShell : public QObject
 private slots:
     void startState();
     void referenceDocuments();
+    void paintedFromKeptPictures_data();
+    void paintedFromKeptPictures();
 };
 
 namespace {
@@ -104,6 +111,49 @@ void TestWindowShell::referenceDocuments()
     QCOMPARE(dialogs.shown.size(), 2);
     QCOMPARE(dialogs.shown.at(1).text, installed.filePath(QStringLiteral("RConf_Vorlen_Programming_Guide.txt")));
     QDir::setCurrent(previous);
+}
+
+void TestWindowShell::paintedFromKeptPictures_data()
+{
+    QTest::addColumn<QString>("labelName");
+    QTest::newRow("status") << "info_WorkMode_label";
+    QTest::newRow("bootloader") << "bl_fwConf_sn_label";
+    QTest::newRow("raw data") << "data_ADS_Temp_label";
+}
+
+// Group boxes drawn from their kept pictures look exactly as painted anew,
+// before and after a label inside them changes.
+void TestWindowShell::paintedFromKeptPictures()
+{
+    QFETCH(QString, labelName);
+    QApplication::setCursorFlashTime(0);   // no blinking caret between two pictures
+    MainWindow w;
+    w.resize(1366, 690);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    auto* label = widget<QLabel>(w, qPrintable(labelName));
+    for (QWidget* page = label; page; page = page->parentWidget())
+        if (auto* tabs = qobject_cast<QTabWidget*>(page->parentWidget() ? page->parentWidget()->parentWidget() : nullptr))
+            tabs->setCurrentWidget(page);
+    QVERIFY(label->isVisible());
+    auto shown = [&w] {
+        w.update();
+        QTest::qWait(100);
+        return w.screen()->grabWindow(w.winId()).toImage();
+    };
+    w.flushPanes();
+    const QImage fresh = shown();
+    const auto boxes = w.findChildren<QGroupBox*>();
+    QTRY_VERIFY(std::all_of(boxes.begin(), boxes.end(), [](QGroupBox* b) {
+        return !b->isVisible() || b->testAttribute(Qt::WA_OpaquePaintEvent);
+    }));
+    QCOMPARE(shown(), fresh);
+
+    const QString before = label->text();
+    label->setText(QStringLiteral("12345.678"));
+    QVERIFY(shown() != fresh);
+    label->setText(before);
+    QCOMPARE(shown(), fresh);
 }
 
 QTEST_MAIN(TestWindowShell)

@@ -11,7 +11,7 @@
 
 class QCheckBox;
 
-// The log pane and the exchange pane below the tabs: every line stamped
+// The log pane and the exchange pane beside the tabs: every line stamped
 // with the local time, nothing written while "hide log" is ticked.
 class LogPanes : public QObject
 {

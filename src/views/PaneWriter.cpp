@@ -1,5 +1,6 @@
 #include "PaneWriter.h"
 
+#include <QEvent>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -8,19 +9,61 @@ PaneWriter::PaneWriter(QPlainTextEdit* pane, QObject* parent) : QObject(parent),
 {
     // A log is not edited: an undo history would keep every line ever written.
     pane->document()->setUndoRedoEnabled(false);
+    pane->installEventFilter(this);
     flushTimer.setSingleShot(true);
-    connect(&flushTimer, &QTimer::timeout, this, &PaneWriter::flush);
+    connect(&flushTimer, &QTimer::timeout, this, &PaneWriter::flushWhenShown);
 }
 
 void PaneWriter::append(const QString& line)
 {
     pending << line;
+    if (onHiddenTab()) {
+        keepForShow();
+        return;
+    }
     if (pending.size() >= kMaxPending) {
         flush();
-    } else if (!flushTimer.isActive()) {
-        const qint64 since = lastFlush.isValid() ? lastFlush.elapsed() : kFlushMs;
-        flushTimer.start(static_cast<int>(since >= kFlushMs ? 0 : kFlushMs - since));
+        return;
     }
+    // The first line after the period is written at the next turn of the
+    // event loop, right after the work that logged it; the timer only
+    // writes the last lines once no more follow.
+    const qint64 since = lastFlush.isValid() ? lastFlush.elapsed() : kFlushMs;
+    if (since >= kFlushMs) {
+        if (!flushTimer.isActive() || flushTimer.remainingTime() > 0)
+            flushTimer.start(0);
+    } else if (!flushTimer.isActive()) {
+        flushTimer.start(static_cast<int>(2 * kFlushMs - since));
+    }
+}
+
+bool PaneWriter::onHiddenTab() const
+{
+    return pane->window()->isVisible() && !pane->isVisible();
+}
+
+void PaneWriter::flushWhenShown()
+{
+    if (onHiddenTab())
+        keepForShow();
+    else
+        flush();
+}
+
+void PaneWriter::keepForShow()
+{
+    // Only the latest kMaxLines can survive the bound anyway; they are cut
+    // in batches, not line by line.
+    flushTimer.stop();
+    if (pending.size() > kMaxLines + kMaxPending)
+        pending.erase(pending.begin(), pending.end() - kMaxLines);
+}
+
+bool PaneWriter::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Show && !pending.isEmpty())
+        flushTimer.start(0);
+    return QObject::eventFilter(watched, event);
 }
 
 void PaneWriter::flush()
@@ -29,7 +72,6 @@ void PaneWriter::flush()
     if (pending.isEmpty())
         return;
     lastFlush.start();
-    // Only the latest kMaxLines can survive the bound anyway.
     if (pending.size() > kMaxLines)
         pending.erase(pending.begin(), pending.end() - kMaxLines);
     pane->appendPlainText(pending.join(QLatin1Char('\n')));

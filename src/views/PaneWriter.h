@@ -11,22 +11,31 @@ class QPlainTextEdit;
 // nor grows without bound. Lines, their order and their text are unchanged.
 // A visible pane lays out the lines it shows on every append, however many
 // were added; batches are therefore at least kFlushMs apart, while a line
-// after a quiet spell still shows at the next turn of the event loop.
+// after a quiet spell still shows at the next turn of the event loop, and
+// the last lines of a burst at most 2 x kFlushMs later. A pane on a tab the
+// user is not looking at gets its lines when the tab is shown.
 class PaneWriter : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int kMaxLines = 50000;
-    static constexpr int kFlushMs = 200;
+    static constexpr int kFlushMs = 250;
     static constexpr int kMaxPending = 2000;
 
     explicit PaneWriter(QPlainTextEdit* pane, QObject* parent = nullptr);
     void append(const QString& line);
+    // Writes every waiting line now, shown or not.
     void flush();
     void clear();
     int pendingCount() const { return pending.size(); }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void flushWhenShown();
+    void keepForShow();
+    bool onHiddenTab() const;
     void dropOldestLines();
 
     QPlainTextEdit* pane;
