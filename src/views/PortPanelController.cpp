@@ -44,6 +44,9 @@ PortPanelController::PortPanelController(const ViewContext& ctx, LogPanes& panes
     : QObject(parent), ctx(ctx), panes(panes)
 {
     reconnectTimer.setSingleShot(true);
+    // A coarse timer may fire up to 5 % early, reopening before the board
+    // has had its time to restart.
+    reconnectTimer.setTimerType(Qt::PreciseTimer);
     connect(&reconnectTimer, &QTimer::timeout, this, &PortPanelController::reconnectAttempt);
     connect(ctx.link, &Oru_SerialPort::_data_recevied, this, &PortPanelController::dataReceived);
     connect(ctx.proto, &proto_Vorlen_v2::_transmit_data, this, &PortPanelController::transmitData);
