@@ -25,16 +25,32 @@ void PaneWriter::append(const QString& line)
         flush();
         return;
     }
-    // The first line after the period is written at the next turn of the
-    // event loop, right after the work that logged it; the timer only
-    // writes the last lines once no more follow.
-    const qint64 since = lastFlush.isValid() ? lastFlush.elapsed() : kFlushMs;
-    if (since >= kFlushMs) {
-        if (!flushTimer.isActive() || flushTimer.remainingTime() > 0)
-            flushTimer.start(0);
-    } else if (!flushTimer.isActive()) {
+    const qint64 since = sinceFlush();
+    // A due batch waits a moment rather than following at once: the line
+    // may come from a request, whose reply the batch would hold up; the
+    // reply's turn then writes it (flushAfterReply). The timer alone writes
+    // the last lines once no more follow.
+    if (since >= kFlushMs)
+        flushSoon(kSettleMs);
+    else if (!flushTimer.isActive())
         flushTimer.start(static_cast<int>(2 * kFlushMs - since));
-    }
+}
+
+void PaneWriter::flushAfterReply()
+{
+    if (!pending.isEmpty() && sinceFlush() >= kFlushMs && !onHiddenTab())
+        flushSoon(0);
+}
+
+qint64 PaneWriter::sinceFlush() const
+{
+    return lastFlush.isValid() ? lastFlush.elapsed() : kFlushMs;
+}
+
+void PaneWriter::flushSoon(int ms)
+{
+    if (!flushTimer.isActive() || flushTimer.remainingTime() > ms)
+        flushTimer.start(ms);
 }
 
 bool PaneWriter::onHiddenTab() const

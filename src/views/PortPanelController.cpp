@@ -153,6 +153,9 @@ void PortPanelController::dataReceived(uint8_t* buf, uint32_t size)
     ctx.log(QStringLiteral("Принято: ") + QString::number(size) + QStringLiteral(" байт данных"));
     // The engine's lines and the tabs' updates follow the "Принято" line.
     ctx.proto->parseReceived(buf, size);
+    // The next poll request is timed by now: the panes' batch goes in the
+    // pause before it rather than between a request and its reply.
+    panes.flushAfterReply();
 }
 
 void PortPanelController::reloadRequested()
