@@ -5,7 +5,7 @@
 
 #include <functional>
 
-// Shows the latest record at most about 12 times a second. Each refresh
+// Shows the latest record at most 10 times a second. Each refresh
 // lays out and repaints every value label whose text changed, and at the
 // fastest polling that costs more than the polling itself; a reader sees
 // no difference above about ten changes a second. A record after a
@@ -17,7 +17,7 @@ class RefreshThrottle : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int kPeriodMs = 80;
+    static constexpr int kPeriodMs = 100;
 
     explicit RefreshThrottle(std::function<void()> show, QObject* parent = nullptr);
     // A new record is there.
