@@ -9,18 +9,21 @@
 class QGroupBox;
 class QWidget;
 
-// Group boxes paint their frame and title again whenever a label inside
-// them changes: the labels are transparent, so the box paints beneath them,
-// and the style loads its frame picture and measures the title every time.
-// At the fastest polling that is most of the window's painting. Each box's
-// own painting is kept as a picture, one for enabled and one for disabled,
-// and drawn from it. A box without a fitting picture paints as usual; its
-// picture is made once the window has been quiet for a moment.
+// When a label changes, Qt paints every widget beneath it again: the labels
+// are transparent, so the group box, the tab pages, the tab widgets and the
+// window each paint their part under the label, and the group box loads its
+// frame picture and measures its title each time. At the fastest polling
+// that is most of the window's painting. So each group box keeps a picture
+// of itself together with everything beneath it, and while the picture fits
+// the box is drawn from it and counts as opaque: Qt then paints neither the
+// box's own frame nor the widgets beneath it. A box without a fitting
+// picture paints as usual; its picture is made a moment later, so a box
+// painted only once, or during a short burst of work, costs no extra paint.
 class GroupBoxPaintCache : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int kQuietMs = 250;
+    static constexpr int kDelayMs = 250;
 
     // Every group box in the window that has no check box.
     explicit GroupBoxPaintCache(QWidget* window);
@@ -33,16 +36,17 @@ private:
         QPixmap pixmap;
         QString title;
     };
-    struct Pictures {
-        Picture byState[2];   // [0] disabled, [1] enabled
-    };
     static bool changesLook(int eventType);
     bool fits(const QGroupBox* box, const Picture& picture) const;
+    void forget(QGroupBox* box);
+    void forgetAll();
+    bool paintFromPicture(QGroupBox* box);
     void makeWaiting();
     void make(QGroupBox* box);
 
-    QHash<QObject*, Pictures> pictures;
+    QWidget* window;
+    QHash<QGroupBox*, Picture> pictures;
     QSet<QGroupBox*> waiting;
-    QTimer quiet;
+    QTimer delay;
     bool making = false;
 };

@@ -16,23 +16,30 @@ LogPanes::LogPanes(const ViewContext& ctx, QObject* parent)
 {
 }
 
-QString LogPanes::stamp()
+QString LogPanes::stamp(int room)
 {
-    return clock ? clock().toString(kStampFormat) : systemStamp.now();
+    if (!clock)
+        return systemStamp.now(room);
+    QString s = clock().toString(kStampFormat);
+    s.reserve(s.size() + room);
+    return s;
 }
 
 void LogPanes::log(const QString& text)
 {
     if (hide->isChecked())
         return;
-    logPane.append(stamp() + text);
+    QString line = stamp(text.size());
+    line += text;
+    logPane.append(line);
 }
 
 void LogPanes::exchange(const uint8_t* data, uint32_t size, uint8_t dir)
 {
     if (hide->isChecked())
         return;
-    QString line = stamp();
+    // Room for the heading, the size and three characters a byte.
+    QString line = stamp(kRequest.size() + 10 + kBytes.size() + static_cast<int>(size) * 3);
     line += dir ? kRequest : kReply;
     line += QString::number(size);
     line += kBytes;
@@ -60,4 +67,10 @@ void LogPanes::flush()
 {
     logPane.flush();
     exchangePane.flush();
+}
+
+void LogPanes::flushAfterReply()
+{
+    logPane.flushAfterReply();
+    exchangePane.flushAfterReply();
 }

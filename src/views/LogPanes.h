@@ -11,7 +11,7 @@
 
 class QCheckBox;
 
-// The log pane and the exchange pane below the tabs: every line stamped
+// The log pane and the exchange pane beside the tabs: every line stamped
 // with the local time, nothing written while "hide log" is ticked.
 class LogPanes : public QObject
 {
@@ -25,11 +25,13 @@ public:
     // Empties both panes, lines still waiting included.
     void clear();
     void flush();
+    // A reply's work is done: due batches are written at the next turn.
+    void flushAfterReply();
     // Stamps from this clock instead of the system's (tests); empty: the system's.
     void setClock(std::function<QDateTime()> c) { clock = std::move(c); }
 
 private:
-    QString stamp();
+    QString stamp(int room);
 
     ViewContext ctx;
     QCheckBox* hide;

@@ -15,12 +15,12 @@ qint64 floorDiv(qint64 a, qint64 b)
 
 } // namespace
 
-QString LogStamp::now()
+QString LogStamp::now(int room)
 {
-    return at(QDateTime::currentMSecsSinceEpoch());
+    return at(QDateTime::currentMSecsSinceEpoch(), room);
 }
 
-QString LogStamp::at(qint64 utcMs)
+QString LogStamp::at(qint64 utcMs, int room)
 {
     const qint64 minute = floorDiv(utcMs, kMinuteMs);
     if (minute != offsetMinute) {
@@ -35,8 +35,10 @@ QString LogStamp::at(qint64 utcMs)
     }
     const int ms = static_cast<int>(localMs - localDay * kDayMs);
     // "hh:mm:ss.zzz "
-    QString stamp = dateText;
-    const int datePart = stamp.size();
+    const int datePart = dateText.size();
+    QString stamp;
+    stamp.reserve(datePart + 13 + room);
+    stamp += dateText;
     stamp.resize(datePart + 13);
     QChar* out = stamp.data() + datePart;
     putDigits(out, ms / 3600000, 2);

@@ -12,9 +12,11 @@
 class LogStamp
 {
 public:
-    QString now();
+    // The stamp, with room reserved for `room` more characters: the line
+    // it starts is then built without growing it.
+    QString now(int room = 0);
     // The stamp of a moment given in milliseconds since the epoch (UTC).
-    QString at(qint64 utcMs);
+    QString at(qint64 utcMs, int room = 0);
 
 private:
     static constexpr qint64 kNone = std::numeric_limits<qint64>::min();

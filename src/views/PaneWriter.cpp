@@ -1,5 +1,6 @@
 #include "PaneWriter.h"
 
+#include <QEvent>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -8,19 +9,77 @@ PaneWriter::PaneWriter(QPlainTextEdit* pane, QObject* parent) : QObject(parent),
 {
     // A log is not edited: an undo history would keep every line ever written.
     pane->document()->setUndoRedoEnabled(false);
+    pane->installEventFilter(this);
     flushTimer.setSingleShot(true);
-    connect(&flushTimer, &QTimer::timeout, this, &PaneWriter::flush);
+    connect(&flushTimer, &QTimer::timeout, this, &PaneWriter::flushWhenShown);
 }
 
 void PaneWriter::append(const QString& line)
 {
     pending << line;
+    if (onHiddenTab()) {
+        keepForShow();
+        return;
+    }
     if (pending.size() >= kMaxPending) {
         flush();
-    } else if (!flushTimer.isActive()) {
-        const qint64 since = lastFlush.isValid() ? lastFlush.elapsed() : kFlushMs;
-        flushTimer.start(static_cast<int>(since >= kFlushMs ? 0 : kFlushMs - since));
+        return;
     }
+    const qint64 since = sinceFlush();
+    // A due batch waits a moment rather than following at once: the line
+    // may come from a request, whose reply the batch would hold up; the
+    // reply's turn then writes it (flushAfterReply). The timer alone writes
+    // the last lines once no more follow.
+    if (since >= kFlushMs)
+        flushSoon(kSettleMs);
+    else if (!flushTimer.isActive())
+        flushTimer.start(static_cast<int>(2 * kFlushMs - since));
+}
+
+void PaneWriter::flushAfterReply()
+{
+    if (!pending.isEmpty() && sinceFlush() >= kFlushMs && !onHiddenTab())
+        flushSoon(0);
+}
+
+qint64 PaneWriter::sinceFlush() const
+{
+    return lastFlush.isValid() ? lastFlush.elapsed() : kFlushMs;
+}
+
+void PaneWriter::flushSoon(int ms)
+{
+    if (!flushTimer.isActive() || flushTimer.remainingTime() > ms)
+        flushTimer.start(ms);
+}
+
+bool PaneWriter::onHiddenTab() const
+{
+    return pane->window()->isVisible() && !pane->isVisible();
+}
+
+void PaneWriter::flushWhenShown()
+{
+    if (onHiddenTab())
+        keepForShow();
+    else
+        flush();
+}
+
+void PaneWriter::keepForShow()
+{
+    // Only the latest kMaxLines can survive the bound anyway; they are cut
+    // in batches, not line by line.
+    flushTimer.stop();
+    if (pending.size() > kMaxLines + kMaxPending)
+        pending.erase(pending.begin(), pending.end() - kMaxLines);
+}
+
+bool PaneWriter::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Show && !pending.isEmpty())
+        flushTimer.start(0);
+    return QObject::eventFilter(watched, event);
 }
 
 void PaneWriter::flush()
@@ -29,7 +88,6 @@ void PaneWriter::flush()
     if (pending.isEmpty())
         return;
     lastFlush.start();
-    // Only the latest kMaxLines can survive the bound anyway.
     if (pending.size() > kMaxLines)
         pending.erase(pending.begin(), pending.end() - kMaxLines);
     pane->appendPlainText(pending.join(QLatin1Char('\n')));

@@ -9,13 +9,16 @@ RefreshThrottle::RefreshThrottle(std::function<void()> show, QObject* parent)
 
 void RefreshThrottle::request()
 {
-    if (pending.isActive())
-        return;
     const qint64 since = lastShown.isValid() ? lastShown.elapsed() : kPeriodMs;
-    if (since >= kPeriodMs)
+    if (since >= kPeriodMs) {
         showNow();
-    else
-        pending.start(static_cast<int>(kPeriodMs - since));
+        return;
+    }
+    // While records keep coming, the first one after the period is shown in
+    // its own turn, right after its reply, where it delays no request. The
+    // timer only shows the last record once they stop.
+    if (!pending.isActive())
+        pending.start(static_cast<int>(2 * kPeriodMs - since));
 }
 
 void RefreshThrottle::flush()
