@@ -266,6 +266,8 @@ void EngineTest::rows_data()
         T("#blockWrite 5 6|~ записи страницы Flash памяти № 5. Блок № 6|#blockRead 7 1 deadbeef|"
           "~ чтения страницы Flash памяти № 7. Блок № 1|short 8b 7 8|~ чтения страницы Flash памяти № "));
     const QString fw = "#fw|+чтения программной конфигурации. Успешное чтение";
+    row("another family's status forgets the record", {tx(0x83), rx(wireFrame(0x83, cfg)), rx(wireFrame(0, board(10)))},
+        T(fw + "|#info|~запрос статуса"), Info, bytes({10, 3, 64, 0, 1, 0, 0x12}));
     reply("configuration", 0x83, {cfg + filled(4), filled(59)}, fw + "|short 83 65 66|+чтения программной конфигурации. Успешное чтение", Fw, cfg);
     reply("statistics", 0xFE, {filled(60, 9), filled(2)}, "#stat|+чтения статистики платы|short fe 8 66|+чтения статистики платы", Stat, filled(60, 9));
     reply("hardware written", 0x30, {none}, "+записи аппаратной конфигурации. Успешная запись");
