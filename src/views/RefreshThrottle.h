@@ -5,14 +5,14 @@
 
 #include <functional>
 
-// Shows the latest record at most 10 times a second. Each refresh
-// lays out and repaints every value label whose text changed, and at the
-// fastest polling that costs more than the polling itself; a reader sees
-// no difference above about ten changes a second. A record after a
-// quiet spell is shown at once; of records that follow faster, the first one
-// past the period is shown, and the last one at the latest a period later
-// when no other follows. What is shown is read at that moment, so nothing is
-// lost but intermediate values.
+// Shows the latest record at most 10 times a second. Each refresh lays out
+// and repaints every value label whose text changed, and at the fastest
+// polling that costs more than the polling itself; a value that changes
+// more often than ten times a second is past reading anyway. A record
+// after a quiet spell is shown at once; of records that follow faster, the
+// first one past the period is shown, and the last one at the latest a
+// period later when no other follows. What is shown is read at that
+// moment, so nothing is lost but intermediate values.
 class RefreshThrottle : public QObject
 {
     Q_OBJECT
