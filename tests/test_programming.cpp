@@ -297,9 +297,9 @@ private slots:
             return;
         QVERIFY(bar->value() == 100 && bar->styleSheet().contains("background-color: green") && r.server->requests().size() == 9);
         QVERIFY(r.memory(3) == record(r.eng()) + image && r.server->board().fwConfig() == record(r.eng()));
-        const QStringList shown{r.text("bl_fwConf_sn_label"), r.text("bl_fwConf_len_label"), r.text("bl_fwConf_vers_label"),
-                                r.text("bl_fwConf_date_label"), r.text("bl_fwConf_CRC_label")};
-        QCOMPARE(shown, (QStringList{"777001", "3072 байт", "200", "17.05.2024", "0x" + QString::number(crcOf(image), 16)}));
+        const QStringList shown{r.text("bl_fwConf_status_label"), r.text("bl_fwConf_sn_label"), r.text("bl_fwConf_len_label"),
+                                r.text("bl_fwConf_vers_label"), r.text("bl_fwConf_date_label"), r.text("bl_fwConf_CRC_label")};
+        QCOMPARE(shown, (QStringList{"Успешно", "777001", "3072 байт", "200", "17.05.2024", "0x" + QString::number(crcOf(image), 16)}));
         r.tabs("cmds")->setCurrentIndex(1);   // after the run the status tab asks again
         r.tabs("cmds")->setCurrentIndex(0);
         QTRY_COMPARE(r.requests(rec::cmd::getInfo).size(), 2);
