@@ -117,7 +117,7 @@ void TestPortPanel::closedByUserOrLost()
     b.window->engine().sendCommand(rec::cmd::getInfo, nullptr, 0);
     b.window->engine().sendCommand(rec::cmd::getInfo, nullptr, 0);
     QCOMPARE(QList<int>({b.countLog(QStringLiteral("ОШИБКА - COM порт закрыт, 6 байт данных не отправлено")),
-                         b.countLog(QStringLiteral("Отправлено: 6 байт данных")), b.lines("exchange_PlainText").size()}),
+                         b.countLog(QStringLiteral("Отправлено: 6 байт данных")), int(b.lines("exchange_PlainText").size())}),
              QList<int>({1, 2, frames + 2}));
     // Reopened, polling at the fastest, the board vanishes.
     QVERIFY(b.openAndWaitStatus());
