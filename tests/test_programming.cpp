@@ -1,6 +1,7 @@
 // Firmware programming, writes over a faulty line and rconf-cli against simulated boards: what the board received
 // and holds, progress, log lines, the window's file checks, locks and bar, exit codes and summaries.
 #include <QJsonDocument>
+#include <QProcess>
 #include <QProgressBar>
 #include <QSpinBox>
 #include <QTabBar>
@@ -510,15 +511,38 @@ private slots:
         QCOMPARE(Run({"restore", "--json", "--port", b->linkPath(), copy}).code, 0);
         QCOMPARE(b->board().hwConfig() + b->board().userData(), hw + user);
         QCOMPARE(b->board().program(), Program::Main);   // back in the program it ran
+        // Started in its bootloader, the board goes to its main program for the calibrations and comes back.
+        b->board().setProgram(Program::Bootloader);
+        b->board().setUserData(QByteArray(rec::user::kPhysicsSize, '\x44'));
+        QCOMPARE(Run({"restore", "--port", b->linkPath(), copy}).code, 0);
+        QVERIFY(b->board().userData() == user && b->board().program() == Program::Bootloader);
+        b->board().setProgram(Program::Main);
+        // Ten archive records, one CSV row each under the header.
+        b->board().handleRequest(FrameCodec::build(rec::cmd::archiveControl, bytes({10, 0, 0, 0, 10}) + QByteArray(25, 0)));
+        b->board().advanceTime(1000);
+        const QString csv = dir.filePath("archive.csv");
+        QCOMPARE(Run({"archive", "--port", b->linkPath(), "--csv", csv}).code, 0);
+        QFile rows(csv);
+        QVERIFY(rows.open(QIODevice::ReadOnly) && rows.readAll().count('\n') == 11);
+        // The program itself ends when its job does.
+        QProcess program;
+        program.start(RCONF_CLI_PATH, {"info", "--port", b->linkPath()});
+        QTRY_VERIFY_WITH_TIMEOUT(program.state() == QProcess::NotRunning, 30000);
+        QVERIFY(program.exitCode() == 0 && program.readAllStandardOutput().contains("Статус получен"));
         // A copy of another type is refused by the board's status; a damaged copy is refused before any write.
         const Run refused({"restore", "--port", other->linkPath(), copy});
         QVERIFY(refused.code == 1 && refused.out.contains("Резервная копия другой платы") && codesOf(*other) == "00");
         QFile f(copy);
         QVERIFY(f.open(QIODevice::ReadWrite));
         const QByteArray damaged = f.readAll().replace("11111111", "11111112");
+        QVERIFY(damaged.contains("\"version\": 1\n"));   // the format older readers know
         QVERIFY(f.seek(0) && f.write(damaged) == damaged.size() && f.flush());
         const Run bad({"restore", "--port", b->linkPath(), copy});
         QVERIFY(bad.code == 2 && bad.err.contains("контрольная сумма не совпадает"));
+        // A board calling itself a chemistry board sends the physics board's shorter calibrations: no copy.
+        b->board().status().devType = 2;
+        const Run shortCopy({"backup", "--port", b->linkPath(), "--out", dir.filePath("short.json")});
+        QVERIFY(shortCopy.code == 1 && shortCopy.out.contains("принято 40 байт вместо 44") && !QFile::exists(dir.filePath("short.json")));
     }
 };
 

@@ -18,6 +18,7 @@
 #include "FlashJob.h"
 #include "InfoJob.h"
 #include "Oru_SerialPort.h"
+#include "PortListText.h"
 #include "PortNames.h"
 #include "ProgressView.h"
 #include "RestoreJob.h"
@@ -36,15 +37,6 @@ constexpr int kExitUsage = 2;
 QString toolName()
 {
     return QStringLiteral("rconf-cli ") + QStringLiteral(RCONF_VERSION);
-}
-
-QString portCountText(int n)
-{
-    const int r = n % 10;
-    const QString suffix = r == 1 ? QStringLiteral(" свободный порт")
-                           : (r >= 2 && r <= 4) ? QStringLiteral(" свободных порта")
-                                                : QStringLiteral(" свободных портов");
-    return QStringLiteral("Найдено: ") + QString::number(n) + suffix;
 }
 
 // The folder a file is to be created in exists.

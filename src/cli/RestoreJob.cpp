@@ -142,9 +142,7 @@ void RestoreJob::finish()
                << QStringLiteral("конфигурация FW: не восстанавливается, её записывает программирование");
     s.details().insert(QStringLiteral("records"), QJsonArray::fromStringList(outcome));
     auto done = [this] { s.succeed(QStringLiteral("Восстановлено: ") + outcome.join(QStringLiteral("; "))); };
-    // The board is left running the program it ran before.
-    if (startedInMain)
-        s.ensureProgram(false, done);
-    else
-        done();
+    // The board is left running the program it ran before, also when the
+    // calibrations took it from its bootloader to the main program.
+    s.ensureProgram(!startedInMain, done);
 }

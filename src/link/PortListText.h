@@ -1,7 +1,7 @@
 #pragma once
 #include <QString>
 
-// The count line of the port list: Russian plural by the last digit only
+// The count line of the port list, in the window and rconf-cli: Russian plural by the last digit only
 // ("свободный порт" for 1, 11, 21; "свободных порта" for 2 to 4, 12 ...).
 inline QString portCountText(int n)
 {
