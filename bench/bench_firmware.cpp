@@ -250,10 +250,10 @@ int main(int argc, char* argv[])
     const double wireAll = wireSeconds(c.requestBytes + c.replyBytes, kBaud);
     const double wireReplies = wireSeconds(c.replyBytes, kBaud);
     std::printf("(c) whole window, replies at %d baud: %.3f s\n", kBaud, c.seconds);
-    std::printf("    wire time, both directions:        %.3f s  (run / wire = %.3f; aim within 10%%: %s)\n", wireAll,
-                c.seconds / wireAll, std::abs(c.seconds / wireAll - 1.0) <= 0.10 ? "met" : "missed");
+    // A board's line carries both directions; the simulator's requests cross at once, so here this is a figure only.
+    std::printf("    wire time, both directions:        %.3f s  (run / wire = %.3f; no aim: requests are not paced)\n",
+                wireAll, c.seconds / wireAll);
     std::printf("    wire time, replies only (throttled): %.3f s  (run / wire = %.3f; aim within 10%%: %s)\n", wireReplies,
                 c.seconds / wireReplies, std::abs(c.seconds / wireReplies - 1.0) <= 0.10 ? "met" : "missed");
-    std::printf("    note: the simulator paces only its own replies; requests cross the pseudo-terminal at once\n");
     return 0;
 }
