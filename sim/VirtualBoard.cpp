@@ -11,7 +11,8 @@ namespace vboard {
 
 namespace {
 constexpr int kFlashBlockSize = 256; // block size of the block-wise page commands
-constexpr uint8_t kArchiveIdle = 0, kArchiveRecording = 1, kArchiveFinished = 3;
+// Archive states; a fresh, all-zero status block is idle (0).
+constexpr uint8_t kArchiveRecording = 1, kArchiveFinished = 3;
 constexpr uint8_t kFwVersion = 5;
 
 uint8_t* bytes(QByteArray& b)
