@@ -523,12 +523,16 @@ private slots:
         const QString csv = dir.filePath("archive.csv");
         QCOMPARE(Run({"archive", "--port", b->linkPath(), "--csv", csv}).code, 0);
         QFile rows(csv);
-        QVERIFY(rows.open(QIODevice::ReadOnly) && rows.readAll().count('\n') == 11);
+        QVERIFY(rows.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = rows.readAll().split('\n');
+        QVERIFY(lines.size() == 12 && lines[1].startsWith("1;") && lines[10].startsWith("10;"));
         // The program itself ends when its job does.
         QProcess program;
         program.start(RCONF_CLI_PATH, {"info", "--port", b->linkPath()});
         QTRY_VERIFY_WITH_TIMEOUT(program.state() == QProcess::NotRunning, 30000);
         QVERIFY(program.exitCode() == 0 && program.readAllStandardOutput().contains("Статус получен"));
+        BoardServer* loader = board(BoardType::Photocolorimeter, Program::Bootloader);
+        QVERIFY(loader && Run({"info", "--port", loader->linkPath()}).out.contains("Режим работы: Загрузчик фотоколориметра\n"));
         // A copy of another type is refused by the board's status; a damaged copy is refused before any write.
         const Run refused({"restore", "--port", other->linkPath(), copy});
         QVERIFY(refused.code == 1 && refused.out.contains("Резервная копия другой платы") && codesOf(*other) == "00");
