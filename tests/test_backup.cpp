@@ -274,7 +274,7 @@ void TestBackup::refusedFileChangesNothing_data()
     QTest::addColumn<QByteArray>("to");
     QTest::addColumn<QString>("reason");
     QTest::newRow("other type") << 0 << 2 << QByteArray() << QByteArray() << "файл платы другого типа";
-    QTest::newRow("other family") << 1 << 100 << QByteArray() << QByteArray() << "файл другого семейства плат";
+    QTest::newRow("other family") << 1 << 100 << QByteArray() << QByteArray() << "файл другого семейства плат (в файле: фотоколориметр, подключено: цифровая лаборатория)";
     QTest::newRow("damaged bytes") << 0 << 1 << QByteArray("\"0103") << QByteArray("\"0104") << "контрольная сумма";
     QTest::newRow("field against bytes") << 0 << 1 << QByteArray("\"hwVersion\": 3") << QByteArray("\"hwVersion\": 4")
                                          << "поле hwVersion не совпадает";
