@@ -224,10 +224,10 @@ void TestDataTabs::laboratoryPages()
         "Press_CalibC6_label=0x7777|Press_measCycle_label=13|Press_devStatus_label=<font color = 'red'>Ошибка</font>";
     shows(b, "data_", "RequestNum_Label=15|HC595_RawData_label=0x28|Conductometr_label=Отключен|BLE_Label=Включен|" +
                           values);
-    // Pull-up from bits 3..5, one only; codes off the lists and a day or more show nothing; quick records all shown.
     put<uint32_t>(p, 0x20, 86399999);   // the last millisecond of a day still shows
     feedReply(b.window->engine(), cmd::getRawData, p);
     shows(b, "data_", "Stat_mSecTimer_Label=23:59:59:999");
+    // Pull-up from bits 3..5, one only; codes off the lists and a day or more show nothing; quick records all shown.
     p[0x87] = 4, p[0x88] = 0, p[0xF7] = 5, put<uint32_t>(p, 0x20, 86400000);
     const QPair<char, QString> pullups[] = {
         {0x08, "0x8|Conductometr_label=Включен, 1 кОм"}, {0x10, "0x10|Conductometr_label=Включен, 10 кОм"},

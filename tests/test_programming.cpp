@@ -518,7 +518,7 @@ private slots:
         QVERIFY(b->board().userData() == user && b->board().program() == Program::Bootloader);
         b->board().setProgram(Program::Main);
         // Ten archive records, one CSV row each under the header.
-        b->board().handleRequest(FrameCodec::build(rec::cmd::archiveControl, bytes({10, 0, 0, 0, 10}) + QByteArray(25, 0)));
+        b->board().handleRequest(FrameCodec::build(rec::cmd::archiveControl, bytes({10, 0, 0, 0, 10}).leftJustified(int(rec::archive::kBlockSize), '\0')));
         b->board().advanceTime(1000);
         const QString csv = dir.filePath("archive.csv");
         QCOMPARE(Run({"archive", "--port", b->linkPath(), "--csv", csv}).code, 0);
